@@ -1,0 +1,200 @@
+// The thread-safe output-stream family: a lock-guarded file buffer, the
+// reference-counted handle through which streams share it, the abstract
+// qe_ostream with its insertion operators and manipulators, and qe_ofstream.
+//
+// Integer widths of the interface: `short` 16 bits, `int` and `long` 32 bits,
+// `long long` 64 bits. On LP64 builds `long` is 64 bits wide; its insertion
+// still formats the whole value, while the raw put(long) / put(unsigned long)
+// write the interface's 4 bytes (the low-order bytes of the value).
+#ifndef ZKQE_STREAMS_H
+#define ZKQE_STREAMS_H
+
+#include "zkqe_export.h"
+
+#include <cstdio>
+
+class ZKQEMutex;
+
+// One FILE shared by several threads: every operation holds the buffer's own
+// lock for its whole length.
+class ZKQE_API qe_filebuf {
+public:
+    enum create_mode { truncate = 0, append = 1 };
+
+    qe_filebuf();
+    qe_filebuf(const char* name, create_mode mode);
+    virtual ~qe_filebuf();
+
+    // Two buffers on one FILE would close it twice; streams share a buffer
+    // through qe_refcount instead.
+    qe_filebuf(const qe_filebuf&) = delete;
+    qe_filebuf& operator=(const qe_filebuf&) = delete;
+
+    // Opens `name` ("a" for append, "w" otherwise) unless a file is open.
+    void open(const char* name, create_mode mode);
+    // Closes the file; standard error is forgotten but never closed.
+    void close();
+    int flush();
+    int seek(int offset, int origin);
+    int seek(int offset);
+    int tell();
+    int is_open();
+    // fwrite of `count` items of `size` bytes; 0 when no file is open.
+    unsigned long write(const void* data, unsigned long size, unsigned long count);
+    int puts(const char* text);
+    int puts(const signed char* text);
+    int puts(const unsigned char* text);
+    // Writes a string of 16-bit units as UTF-8 text.
+    int puts(const unsigned short* text);
+
+private:
+    FILE* file;
+    ZKQEMutex* mutex;
+};
+
+// Reference-counted handle on a heap object; the last handle deletes it.
+// Used for qe_filebuf only.
+template <class T> class qe_refcount {
+public:
+    struct qe_ref {
+        T* referent;
+        int refCount;
+    };
+
+    qe_refcount();
+    qe_refcount(T* buffer);
+    qe_refcount(qe_refcount& other);
+    void operator=(qe_refcount& other);
+    ~qe_refcount();
+
+    T* operator->() const;
+    T* operator()() const;
+
+protected:
+    qe_ref* incrReference();
+    void decrReference();
+
+private:
+    qe_ref* ref;
+};
+
+extern template class ZKQE_API qe_refcount<qe_filebuf>;
+
+class qe_ostream;
+
+// Manipulators, used as `stream << endl`: a line feed then a flush, a flush,
+// and the radix of later integer insertions.
+ZKQE_API qe_ostream& endl(qe_ostream& stream);
+ZKQE_API qe_ostream& flush(qe_ostream& stream);
+ZKQE_API qe_ostream& oct(qe_ostream& stream);
+ZKQE_API qe_ostream& dec(qe_ostream& stream);
+ZKQE_API qe_ostream& hex(qe_ostream& stream);
+
+// Abstract output stream: text insertion for every fundamental type in the
+// stream's radix, and raw put operations that concrete streams implement.
+class ZKQE_API qe_ostream {
+public:
+    enum radix_mode { octal = 0, decimal = 1, hexadecimal = 2 };
+
+    qe_ostream();
+    qe_ostream(const qe_ostream& other);
+    qe_ostream& operator=(const qe_ostream& other);
+    virtual ~qe_ostream();
+
+    virtual qe_ostream& operator<<(const unsigned short* text);
+    virtual qe_ostream& operator<<(qe_ostream& (*manipulator)(qe_ostream&));
+    virtual qe_ostream& operator<<(void* pointer);
+    virtual qe_ostream& operator<<(long double value);
+    virtual qe_ostream& operator<<(double value);
+    virtual qe_ostream& operator<<(float value);
+    virtual qe_ostream& operator<<(unsigned long long value);
+    virtual qe_ostream& operator<<(long long value);
+    virtual qe_ostream& operator<<(unsigned long value);
+    virtual qe_ostream& operator<<(long value);
+    virtual qe_ostream& operator<<(unsigned int value);
+    virtual qe_ostream& operator<<(int value);
+    virtual qe_ostream& operator<<(unsigned short value);
+    virtual qe_ostream& operator<<(short value);
+    virtual qe_ostream& operator<<(const unsigned char* text);
+    virtual qe_ostream& operator<<(unsigned char value);
+    virtual qe_ostream& operator<<(const signed char* text);
+    virtual qe_ostream& operator<<(signed char value);
+    virtual qe_ostream& operator<<(const char* text);
+    virtual qe_ostream& operator<<(char value);
+
+    virtual qe_ostream& put(const unsigned short* text) = 0;
+    virtual qe_ostream& put(void* pointer) = 0;
+    virtual qe_ostream& put(long double value) = 0;
+    virtual qe_ostream& put(double value) = 0;
+    virtual qe_ostream& put(unsigned long long value) = 0;
+    virtual qe_ostream& put(long long value) = 0;
+    virtual qe_ostream& put(float value) = 0;
+    virtual qe_ostream& put(unsigned long value) = 0;
+    virtual qe_ostream& put(long value) = 0;
+    virtual qe_ostream& put(unsigned int value) = 0;
+    virtual qe_ostream& put(int value) = 0;
+    virtual qe_ostream& put(unsigned short value) = 0;
+    virtual qe_ostream& put(short value) = 0;
+    virtual qe_ostream& put(const unsigned char* text) = 0;
+    virtual qe_ostream& put(unsigned char value) = 0;
+    virtual qe_ostream& put(const signed char* text) = 0;
+    virtual qe_ostream& put(signed char value) = 0;
+    virtual qe_ostream& put(const char* text) = 0;
+    virtual qe_ostream& put(char value) = 0;
+    virtual qe_ostream& flush() = 0;
+
+protected:
+    radix_mode getRadixMode() const;
+    radix_mode setRadixMode(radix_mode mode);
+
+private:
+    radix_mode radixMode;
+};
+
+// A stream on a file, sharing its buffer with its copies.
+class ZKQE_API qe_ofstream : public qe_ostream {
+public:
+    qe_ofstream();
+    qe_ofstream(const char* name, qe_filebuf::create_mode mode);
+    // Shares the buffer of `other` and copies its radix.
+    qe_ofstream(qe_ofstream& other);
+    // Lets go of this stream's buffer and shares that of `other`; the radix
+    // stays this stream's own.
+    qe_ofstream& operator=(qe_ofstream& other);
+    virtual ~qe_ofstream();
+
+    void open(const char* name, qe_filebuf::create_mode mode);
+    void close();
+    int is_open() const;
+    qe_ostream& flush() override;
+    qe_ostream& seekp(int offset, int origin);
+    qe_ostream& seekp(int offset);
+    int tellp() const;
+    qe_refcount<qe_filebuf>& rdbuf();
+    void rdbuf(qe_refcount<qe_filebuf>& other);
+
+    qe_ostream& put(const unsigned short* text) override;
+    qe_ostream& put(void* pointer) override;
+    qe_ostream& put(long double value) override;
+    qe_ostream& put(double value) override;
+    qe_ostream& put(unsigned long long value) override;
+    qe_ostream& put(long long value) override;
+    qe_ostream& put(float value) override;
+    qe_ostream& put(unsigned long value) override;
+    qe_ostream& put(long value) override;
+    qe_ostream& put(unsigned int value) override;
+    qe_ostream& put(int value) override;
+    qe_ostream& put(unsigned short value) override;
+    qe_ostream& put(short value) override;
+    qe_ostream& put(const unsigned char* text) override;
+    qe_ostream& put(unsigned char value) override;
+    qe_ostream& put(const signed char* text) override;
+    qe_ostream& put(signed char value) override;
+    qe_ostream& put(const char* text) override;
+    qe_ostream& put(char value) override;
+
+private:
+    qe_refcount<qe_filebuf> sharedBuf;
+};
+
+#endif

@@ -1,0 +1,70 @@
+// The operating-system seam of zktest. Every subsystem reaches the OS only
+// through these functions; one implementation per OS lives in posix/ and
+// win32/, and CMake compiles exactly one of them.
+//
+// Invariants the implementations keep:
+//  - The lock is recursive (the same thread may enter it again) and an
+//    uncontended enter makes no system call.
+//  - Lock storage is a plain byte array owned by the caller (ZKQEMutex), so a
+//    zero-filled object is a valid "not yet initialised" lock.
+//  - The alarm thread and the fault hook touch no storage that static
+//    destructors release: both may still run while the process exits.
+//  - The fault hook's reporter is called from a signal handler (POSIX) or an
+//    unhandled-exception filter (Windows): it must be async-signal-safe.
+#ifndef ZKQE_PLATFORM_PLATFORM_H
+#define ZKQE_PLATFORM_PLATFORM_H
+
+#include <cstddef>
+
+namespace zkqe {
+namespace platform {
+
+// Bytes ZKQEMutex reserves for the native lock: large enough for a
+// CRITICAL_SECTION and a pthread_mutex_t on every supported target.
+constexpr std::size_t kLockStorageSize = 48;
+
+// --- lock -------------------------------------------------------------
+void lockInit(void* storage);
+void lockEnter(void* storage);
+void lockLeave(void* storage);
+void lockDelete(void* storage);
+
+// --- debugger ---------------------------------------------------------
+bool debuggerPresent();
+// Hands a NUL-terminated text to the attached debugger.
+void debuggerOutput(const char* text);
+
+// --- paths ------------------------------------------------------------
+// The separator as a one-character string: "\\" on Windows, "/" elsewhere.
+extern const char kPathSeparator[];
+
+// --- time -------------------------------------------------------------
+void sleepMilliseconds(unsigned milliseconds);
+
+// --- alarm ------------------------------------------------------------
+// Starts a thread that waits `seconds` and then aborts the process. Returns
+// false when no thread could be started. At most one alarm thread exists:
+// callers stop the previous one first.
+bool startAlarmThread(unsigned seconds);
+// Ends the waiting alarm thread, if any, without aborting.
+void stopAlarmThread();
+
+// --- fault hook -------------------------------------------------------
+// Called with the Windows exception code of a fatal fault and the address of
+// the faulting instruction. After it returns the process ends: on Windows
+// through the filter's EXCEPTION_EXECUTE_HANDLER, on POSIX by re-raising the
+// signal with its default action.
+using FaultReporter = void (*)(unsigned long code, const void* pc);
+// Installs the process-wide hook for unhandled faults, replacing any earlier
+// one.
+void installFaultHook(FaultReporter reporter);
+
+// --- process ----------------------------------------------------------
+// One-time start-up adjustments made when the library loads (for example,
+// keeping abort() quiet and dialog-free on Windows).
+void processStartup();
+
+} // namespace platform
+} // namespace zkqe
+
+#endif
