@@ -52,8 +52,8 @@ elseif(FORMAT STREQUAL "PE")
   # Only the name pointer table lists exported names:
   #   [Ordinal/Name Pointer] Table
   #   	[   0] _ZN9ZKQEMutex4initEv
-  # and ends at the first line of another shape.
-  string(REGEX MATCHALL "[^\n]*\n?" lines "${listing}")
+  # and ends at the first (non-empty) line of another shape.
+  string(REGEX MATCHALL "[^\n]+" lines "${listing}")
   set(mangled "")
   set(in_table FALSE)
   foreach(line IN LISTS lines)
