@@ -28,33 +28,33 @@ set(forbidden_patterns
   "gtest"
   "zktest_support")
 
-# ---- the exported names, mangled ------------------------------------------------
-if(FORMAT STREQUAL "ELF")
-  execute_process(COMMAND ${TOOL} -D --defined-only ${LIBRARY}
-    RESULT_VARIABLE result OUTPUT_VARIABLE listing ERROR_VARIABLE err)
+# Runs a command and sets <var> to the non-empty lines of its output.
+function(output_lines var)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${TOOL} failed on ${LIBRARY}: ${err}")
+    list(GET ARGN 0 program)
+    message(FATAL_ERROR "${program} failed (${result}): ${err}")
   endif()
-  # "<address> <type> <name>"; undefined names were left out by nm already.
-  string(REGEX MATCHALL "[^\n]+" lines "${listing}")
-  set(mangled "")
+  string(REGEX MATCHALL "[^\n]+" lines "${out}")
+  set(${var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# ---- the exported names, mangled ------------------------------------------------
+set(mangled "")
+if(FORMAT STREQUAL "ELF")
+  # "<address> <type> <name>"; nm leaves out undefined names itself.
+  output_lines(lines ${TOOL} -D --defined-only ${LIBRARY})
   foreach(line IN LISTS lines)
     if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] (.+)$")
       list(APPEND mangled "${CMAKE_MATCH_1}")
     endif()
   endforeach()
 elseif(FORMAT STREQUAL "PE")
-  execute_process(COMMAND ${TOOL} -p ${LIBRARY}
-    RESULT_VARIABLE result OUTPUT_VARIABLE listing ERROR_VARIABLE err)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${TOOL} failed on ${LIBRARY}: ${err}")
-  endif()
   # Only the name pointer table lists exported names:
   #   [Ordinal/Name Pointer] Table
   #   	[   0] _ZN9ZKQEMutex4initEv
   # and ends at the first (non-empty) line of another shape.
-  string(REGEX MATCHALL "[^\n]+" lines "${listing}")
-  set(mangled "")
+  output_lines(lines ${TOOL} -p ${LIBRARY})
   set(in_table FALSE)
   foreach(line IN LISTS lines)
     string(STRIP "${line}" line)
@@ -70,23 +70,14 @@ else()
   message(FATAL_ERROR "check_exports.cmake: unknown FORMAT '${FORMAT}'")
 endif()
 
+get_filename_component(library_name ${LIBRARY} NAME)
 list(LENGTH mangled count)
 if(count EQUAL 0)
-  message(FATAL_ERROR "no exported name found in ${LIBRARY}:\n${listing}")
+  message(FATAL_ERROR "no exported name found in ${library_name}")
 endif()
 
-# ---- demangled ----------------------------------------------------------------
-# c++filt keeps the order and turns each line into one line.
-list(JOIN mangled "\n" mangled_text)
-get_filename_component(library_name ${LIBRARY} NAME)
-set(names_in ${CMAKE_CURRENT_BINARY_DIR}/${library_name}.exports)
-file(WRITE ${names_in} "${mangled_text}\n")
-execute_process(COMMAND ${CXXFILT} INPUT_FILE ${names_in}
-  RESULT_VARIABLE result OUTPUT_VARIABLE demangled_text ERROR_VARIABLE err)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${CXXFILT} failed: ${err}")
-endif()
-string(REGEX MATCHALL "[^\n]+" demangled "${demangled_text}")
+# c++filt prints one line for each name it is given, in order.
+output_lines(demangled ${CXXFILT} ${mangled})
 
 # ---- checks -------------------------------------------------------------------
 set(problems "")
