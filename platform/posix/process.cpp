@@ -1,5 +1,5 @@
 // POSIX process services: debugger detection through /proc, debugger output
-// on standard error, the '/' separator and sleeping.
+// on standard error, the '/' separator, sleeping and the kind of process end.
 //
 // debuggerPresent() runs on the failure path of every assertion, so it reads
 // /proc/self/status with plain system calls into a stack buffer: no stdio
@@ -67,6 +67,12 @@ void sleepMilliseconds(unsigned milliseconds) {
 }
 
 void processStartup() {}
+
+// abort(), the alarm and fatal signals end the process without running static
+// destructors or exit handlers, so a finaliser that runs sees an orderly end.
+bool processEndingInOrder() {
+    return true;
+}
 
 } // namespace platform
 } // namespace zkqe
