@@ -5,12 +5,17 @@
 // /proc/self/status with plain system calls into a stack buffer: no stdio
 // stream, no allocation.
 #include "platform/platform.h"
+#include "zkqe_output.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
+
+// The public separator is defined beside the platform's with a constant
+// initialiser, so it holds its value before any static constructor runs.
+const char pathSeparator[] = "/";
 
 namespace zkqe {
 namespace platform {

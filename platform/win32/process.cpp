@@ -10,6 +10,7 @@
 // in the runtime's own exit table records that. The library is pinned so
 // that the handler never outlives its code.
 #include "platform/platform.h"
+#include "zkqe_output.h"
 
 #include <stdlib.h>
 #include <windows.h>
@@ -64,6 +65,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
         detachedAtProcessEnd = 1;
     return TRUE;
 }
+
+// The public separator is defined beside the platform's with a constant
+// initialiser, so it holds its value before any static constructor runs.
+const char pathSeparator[] = "\\";
 
 namespace zkqe {
 namespace platform {
