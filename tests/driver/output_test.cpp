@@ -214,7 +214,8 @@ TEST(QeFprintfDebugger, StreamGetsEverythingAndDebuggerACopyCutAt1023Characters)
     options.underDebugger = true;
     auto child = runChild("debugger_copy", {}, options);
     if (!child.debuggerAttached)
-        GTEST_SKIP() << "no debugger can be attached to a child here";
+        GTEST_SKIP() << "no debugger can be attached to a child here (ptrace refused; an "
+                        "emulated process cannot trace)";
     ASSERT_TRUE(child.exited && child.exitCode == 0) << child.describe();
     const std::string longText(2000, 'D');
     // With a stream the result is the stream's; without one it is the length
