@@ -63,6 +63,11 @@ void installFaultHook(FaultReporter reporter);
 // One-time start-up adjustments made when the library loads (for example,
 // keeping abort() quiet and dialog-free on Windows).
 void processStartup();
+// Whether the process is ending in order (return from main, exit) rather
+// than through abort, a crash or another end that skips the C runtime's exit
+// processing. Exit-time finalisers that must leave the trace of an abnormal
+// end behind ask this: a Windows DLL runs its static destructors on both.
+bool processEndingInOrder();
 
 } // namespace platform
 } // namespace zkqe

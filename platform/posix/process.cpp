@@ -1,16 +1,21 @@
 // POSIX process services: debugger detection through /proc, debugger output
-// on standard error, the '/' separator and sleeping.
+// on standard error, the '/' separator, sleeping and the kind of process end.
 //
 // debuggerPresent() runs on the failure path of every assertion, so it reads
 // /proc/self/status with plain system calls into a stack buffer: no stdio
 // stream, no allocation.
 #include "platform/platform.h"
+#include "zkqe_output.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
+
+// The public separator is defined beside the platform's with a constant
+// initialiser, so it holds its value before any static constructor runs.
+const char pathSeparator[] = "/";
 
 namespace zkqe {
 namespace platform {
@@ -67,6 +72,12 @@ void sleepMilliseconds(unsigned milliseconds) {
 }
 
 void processStartup() {}
+
+// abort(), the alarm and fatal signals end the process without running static
+// destructors or exit handlers, so a finaliser that runs sees an orderly end.
+bool processEndingInOrder() {
+    return true;
+}
 
 } // namespace platform
 } // namespace zkqe
