@@ -87,7 +87,8 @@ TEST(HandleAssignment, AssigningAHandleToItselfKeepsItsBuffer) {
     HandleProbe only(new qe_filebuf(path.c_str(), qe_filebuf::truncate));
     qe_filebuf* buffer = only();
     Handle& sameHandle = only;
-    sameHandle = sameHandle;
+    Handle& alsoTheSameHandle = only;
+    sameHandle = alsoTheSameHandle;
     EXPECT_EQ(buffer, only());
     EXPECT_EQ(1, only.record()->refCount);
     EXPECT_EQ(1, only->is_open());
