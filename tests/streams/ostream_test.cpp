@@ -209,7 +209,10 @@ TEST(IntegerInsertion, InvalidRadixAbortsBeforeWriting) {
     TempDir dir;
     const auto result = zktest_support::runChild("invalid_radix", {dir.file("radix.txt")});
     EXPECT_TRUE(result.aborted()) << result.describe();
-    EXPECT_EQ("put:before;", result.err);
+    // Only the text before the bad radix was put (an emulator may add its own
+    // line about the abort after it).
+    EXPECT_EQ(0u, result.err.find("put:before;")) << result.err;
+    EXPECT_EQ(std::string::npos, result.err.find("put:", 1)) << result.err;
 }
 
 TEST(CharacterInsertion, CharactersAreBytesWhateverTheRadix) {
