@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -15,6 +16,10 @@ using zktest_support::asWritten;
 using zktest_support::readFile;
 using zktest_support::TempDir;
 using zktest_support::writeFile;
+
+// Two buffers on one FILE would close it twice: sharing goes through handles.
+static_assert(!std::is_copy_constructible_v<qe_filebuf> && !std::is_copy_assignable_v<qe_filebuf>,
+              "a file buffer must not be copyable");
 
 TEST(FileBufferClosedState, NewBufferWritesNothingAndAnswersMinusOne) {
     qe_filebuf buffer;

@@ -59,28 +59,6 @@ TEST(RawPut, LineFeedBytesFollowTheTextModeOfThePlatform) {
     EXPECT_EQ(asWritten("\n").size() + 3, expected.size());
 }
 
-TEST(RawPut, EveryPutReturnsTheStream) {
-    TempDir dir;
-    qe_ofstream s(dir.file("r.txt").c_str(), qe_filebuf::truncate);
-    const unsigned short wide[] = {'w', 0};
-    EXPECT_EQ(&s, &s.put(1));
-    EXPECT_EQ(&s, &s.put(1u));
-    EXPECT_EQ(&s, &s.put(1L));
-    EXPECT_EQ(&s, &s.put(1UL));
-    EXPECT_EQ(&s, &s.put(1LL));
-    EXPECT_EQ(&s, &s.put(1ULL));
-    EXPECT_EQ(&s, &s.put(short(1)));
-    EXPECT_EQ(&s, &s.put(static_cast<unsigned short>(1)));
-    EXPECT_EQ(&s, &s.put('c'));
-    EXPECT_EQ(&s, &s.put(1.0f));
-    EXPECT_EQ(&s, &s.put(1.0));
-    EXPECT_EQ(&s, &s.put(1.0L));
-    EXPECT_EQ(&s, &s.put(static_cast<void*>(&s)));
-    EXPECT_EQ(&s, &s.put("text"));
-    EXPECT_EQ(&s, &s.put(wide));
-    EXPECT_EQ(&s, &s.flush());
-}
-
 TEST(StreamPosition, SeekpAndTellp) {
     TempDir dir;
     const std::string path = dir.file("pos.txt");
