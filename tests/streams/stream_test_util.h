@@ -6,6 +6,7 @@
 #include "zktest.h"
 #include "zktest_support.h"
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -29,6 +30,22 @@ inline std::string bytes(std::initializer_list<int> values) {
     for (int value : values)
         text += static_cast<char>(value);
     return text;
+}
+
+// Whether `flushClosed` (a flush of something with no file open) left the
+// unflushed text of another, unrelated stream in its buffer, as it must: a
+// flush of every stream of the process would have written it out.
+template <class Flush> bool leavesOtherStreamsUnflushed(Flush&& flushClosed) {
+    zktest_support::TempDir dir;
+    const std::string path = dir.file("other.txt");
+    FILE* other = std::fopen(path.c_str(), "wb");
+    if (other == nullptr)
+        return false;
+    std::fputs("pending", other);
+    flushClosed();
+    const bool untouched = zktest_support::readFile(path).empty();
+    std::fclose(other);
+    return untouched && zktest_support::readFile(path) == "pending";
 }
 
 } // namespace stream_test
