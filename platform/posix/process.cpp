@@ -1,12 +1,15 @@
 // POSIX process services: debugger detection through /proc, debugger output
 // on standard error, the '/' separator, sleeping and the kind of process end.
 //
-// debuggerPresent() runs on the failure path of every assertion, so it reads
-// /proc/self/status with plain system calls into a stack buffer: no stdio
-// stream, no allocation.
+// debuggerPresent() runs on every report write, so it reads
+// /proc/self/status with plain system calls into a stack buffer (no stdio
+// stream, no allocation, safe in a signal handler) and keeps the answer for
+// a short while: Linux offers no cheap exact check, and three system calls
+// per line would dominate the cost of writing a report.
 #include "platform/platform.h"
 #include "zkqe_output.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,7 +25,9 @@ namespace platform {
 
 const char kPathSeparator[] = "/";
 
-bool debuggerPresent() {
+namespace {
+
+bool readTracerPid() {
     int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -47,6 +52,35 @@ bool debuggerPresent() {
     while (*field == ' ' || *field == '\t')
         ++field;
     return *field != '\0' && *field != '0';
+}
+
+#if defined(CLOCK_MONOTONIC_COARSE)
+constexpr clockid_t kCheckClock = CLOCK_MONOTONIC_COARSE;
+#else
+constexpr clockid_t kCheckClock = CLOCK_MONOTONIC;
+#endif
+
+// A debugger that attaches is seen within this time.
+constexpr long long kRecheckNanoseconds = 100LL * 1000 * 1000;
+
+// 0 means "never checked". Lock-free atomics, so the check stays usable from
+// the crash guard's signal handler.
+std::atomic<long long> lastCheck{0};
+std::atomic<bool> lastAnswer{false};
+
+} // namespace
+
+bool debuggerPresent() {
+    timespec now;
+    clock_gettime(kCheckClock, &now);
+    const long long stamp = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec + 1;
+    const long long previous = lastCheck.load(std::memory_order_relaxed);
+    if (previous != 0 && stamp - previous < kRecheckNanoseconds)
+        return lastAnswer.load(std::memory_order_relaxed);
+    const bool present = readTracerPid();
+    lastAnswer.store(present, std::memory_order_relaxed);
+    lastCheck.store(stamp, std::memory_order_relaxed);
+    return present;
 }
 
 void debuggerOutput(const char* text) {
