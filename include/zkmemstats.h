@@ -58,10 +58,14 @@ public:
     //   U                  the caller's `size` bytes
     //   U + size           trailing guard, kGuardSize bytes of kGuardByte
     // A block takes size + kBlockOverhead bytes.
-    static constexpr std::size_t kGuardSize = 48;
-    static constexpr char kGuardByte = 'G';
-    static constexpr std::size_t kHeaderOffset = sizeof(BlockHeader) + kGuardSize;
-    static constexpr std::size_t kBlockOverhead = kHeaderOffset + kGuardSize;
+    // (Enumerators rather than static data: a DLL exports no inline
+    // variables, and tests take these by reference.)
+    enum BlockLayout : std::size_t {
+        kGuardSize = 48,
+        kHeaderOffset = sizeof(BlockHeader) + kGuardSize,
+        kBlockOverhead = kHeaderOffset + kGuardSize
+    };
+    enum GuardByte : unsigned char { kGuardByte = 'G' };
 
     using ErrorHandler = int (*)(ReportableErrors, const char*);
 
@@ -72,6 +76,12 @@ public:
 
     // The handler every error starts with: does nothing and returns 0.
     static int ignoreError(ReportableErrors error, const char* text);
+    // The handler that the "abort" error mode of ZKMEMSTATS installs: ends
+    // the process through the C runtime's abort(). A function of the handler
+    // type rather than abort itself, so that calling it is well-defined and
+    // its address is the same in every module (on Windows a program and the
+    // library each have an abort of their own).
+    [[noreturn]] static int abortOnError(ReportableErrors error, const char* text);
 
     // What is wrong with the checked block at p: NoError, InvalidHeader,
     // InvalidTrailer, or StrayDelete for a pointer the table does not hold
@@ -232,12 +242,10 @@ public:
         std::uint32_t capacity; // kInitialCapacity once the array exists, else 0
         std::uint32_t cursor;   // the iteration's current entry, or kNoCursor
     };
-    static constexpr std::uint32_t kInitialCapacity = 1024;
-    static constexpr std::uint32_t kNoCursor = 0xffffffffu;
+    enum TableConstants : std::uint32_t { kInitialCapacity = 1024, kNoCursor = 0xffffffffu };
 
     // Entry k (1..32) handles error bit k-1; entry 0 is not used.
-    static constexpr int kErrorHandlerCount = 33;
-    static constexpr int kCounterCount = 32;
+    enum Sizes { kErrorHandlerCount = 33, kCounterCount = 32 };
 
     // Counter indices, in the order the statistics lines follow.
     enum Counter {

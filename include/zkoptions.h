@@ -61,7 +61,7 @@ private:
     // allocation fails.
     bool grow();
 
-    static constexpr unsigned kInlineOptions = 8;
+    enum { kInlineOptions = 8 };
 
     unsigned capacity;
     option inlineOptions[kInlineOptions];

@@ -113,7 +113,7 @@ const BlockEntry* findEntry(const BlockTable& table, const void* p) {
 
 bool allGuard(const unsigned char* bytes) {
     for (std::size_t i = 0; i < ZKMemStats::kGuardSize; ++i)
-        if (bytes[i] != static_cast<unsigned char>(ZKMemStats::kGuardByte))
+        if (bytes[i] != ZKMemStats::kGuardByte)
             return false;
     return true;
 }
@@ -135,6 +135,10 @@ void* advance(BlockTable& table) {
 
 int ZKMemStats::ignoreError(ReportableErrors, const char*) {
     return 0;
+}
+
+int ZKMemStats::abortOnError(ReportableErrors, const char*) {
+    std::abort();
 }
 
 ZKMemStats::ReportableErrors ZKMemStats::statusOf(void* p) const {
@@ -246,7 +250,7 @@ ZKMemStatsImp::ZKMemStatsImp() : mutex() {
     blockTable.entries =
         static_cast<BlockEntry*>(std::calloc(kInitialCapacity, sizeof(BlockEntry)));
     blockTable.count = 0;
-    blockTable.capacity = blockTable.entries != nullptr ? kInitialCapacity : 0;
+    blockTable.capacity = blockTable.entries != nullptr ? std::uint32_t{kInitialCapacity} : 0u;
     blockTable.cursor = kNoCursor;
     enabledLogger = zkqe::theEnabledLogger();
     disabledLogger = zkqe::theDisabledLogger();

@@ -45,13 +45,6 @@ const char kStatsLineFormats[kStatsLines][kStatsLineSize] = {
     "Stray Delete Calls    : %ld\n", "Double Delete Calls   : %ld\n",
 };
 
-// The "abort" error mode stores the C runtime's abort itself. Handlers are
-// called with two arguments that abort ignores; the C calling convention of
-// every supported target lets it.
-ZKMemStats::ErrorHandler abortHandler() {
-    return reinterpret_cast<ZKMemStats::ErrorHandler>(reinterpret_cast<void (*)()>(&std::abort));
-}
-
 bool endsModes(const char* word) {
     return word == nullptr || word[0] == '-';
 }
@@ -87,7 +80,7 @@ void* errorOptionHandler(char*** cursor, void* context) {
     ZKMemStats* stats = ZKMemStats::instance();
     for (char** mode = *cursor + 1; !endsModes(*mode); ++mode) {
         if (std::strcmp(*mode, "abort") == 0)
-            stats->setErrorHandler(kConfigurableErrors, abortHandler());
+            stats->setErrorHandler(kConfigurableErrors, ZKMemStats::abortOnError);
         else if (std::strcmp(*mode, "ignore") == 0)
             stats->setErrorHandler(kConfigurableErrors, ZKMemStats::ignoreError);
         else

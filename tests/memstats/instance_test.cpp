@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cinttypes>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -20,10 +19,6 @@ using memstats_test::tableHead;
 using memstats_test::trailerDump;
 using zktest_support::asWritten;
 using zktest_support::readFile;
-
-ZKMemStats::ErrorHandler abortAsHandler() {
-    return reinterpret_cast<ZKMemStats::ErrorHandler>(reinterpret_cast<void (*)()>(&std::abort));
-}
 
 // Two blocks, one with a damaged leading guard and one with a damaged
 // trailing guard, made the same way in the child and in the test.
@@ -43,14 +38,14 @@ struct DamagedBlocks {
 };
 
 // Prints what the test checks: whether logging is on, and the handler table
-// ('i' ignoreError, 'a' abort, '?' anything else).
+// ('i' ignoreError, 'a' abortOnError, '?' anything else).
 void printState(ZKMemStats* stats) {
     ZKMemStatsImp* imp = stats->imp;
     std::string handlers;
     for (auto handler : imp->errorHandlers)
-        handlers += handler == ZKMemStats::ErrorHandler(ZKMemStats::ignoreError) ? 'i'
-                    : handler == abortAsHandler()                                ? 'a'
-                                                                                 : '?';
+        handlers += handler == ZKMemStats::ErrorHandler(ZKMemStats::ignoreError)    ? 'i'
+                    : handler == ZKMemStats::ErrorHandler(ZKMemStats::abortOnError) ? 'a'
+                                                                                    : '?';
     std::printf("logging=%d\nhandlers=%s\n", imp->currentLogger == imp->enabledLogger ? 1 : 0,
                 handlers.c_str());
 }
@@ -262,7 +257,7 @@ TEST_F(ZkMemStatsVariableTest, LogWithoutAFileNameIsReported) {
     expectStandardError("missing log file name after -log\n", result.err);
 }
 
-TEST_F(ZkMemStatsVariableTest, AbortModeStoresTheRuntimesAbort) {
+TEST_F(ZkMemStatsVariableTest, AbortModeHandlerEndsTheProcessThroughAbort) {
     auto result = run("-error abort", {"call-handler"});
     EXPECT_TRUE(result.aborted()) << result.describe();
     EXPECT_EQ(state(0, handlers('a')), result.out);
