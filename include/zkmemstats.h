@@ -59,7 +59,8 @@ public:
     //   U + size           trailing guard, kGuardSize bytes of kGuardByte
     // A block takes size + kBlockOverhead bytes.
     // (Enumerators rather than static data: a DLL exports no inline
-    // variables, and tests take these by reference.)
+    // variables, and a program that binds one to a reference would fail to
+    // link on Windows.)
     enum BlockLayout : std::size_t {
         kGuardSize = 48,
         kHeaderOffset = sizeof(BlockHeader) + kGuardSize,

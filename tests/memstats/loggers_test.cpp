@@ -38,12 +38,6 @@ TEST_F(EnabledLoggerTest, StartingWritesTheTableHead) {
     EXPECT_EQ(1, logger.stopLogging());
     EXPECT_EQ(0, logger.isLogging());
     EXPECT_EQ(1, logger.stopLogging());
-    EXPECT_EQ(asWritten(tableHead()), log());
-}
-
-TEST_F(EnabledLoggerTest, TableHeadText) {
-    ASSERT_EQ(1, logger.startLogging(path.c_str()));
-    logger.stopLogging();
     const std::string stars(67, '*');
     const std::string columns =
         sizeof(void*) == 4 ? " Operator |    Address |     Size |    Seq # | Error"
