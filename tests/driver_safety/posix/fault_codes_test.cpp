@@ -51,8 +51,9 @@ TEST(PosixFaultCodes, SignalAndSiCodeGiveTheExceptionCode) {
 }
 
 TEST(PosixFaultCodes, StackOverflowIsAFaultNearTheStackPointerOrTheLimit) {
-    const std::uintptr_t sp = 0x7F0000100000u & UINTPTR_MAX;
-    const std::uintptr_t low = 0x7F0000000000u & UINTPTR_MAX;
+    // Addresses that exist in 32-bit and 64-bit processes alike.
+    const std::uintptr_t sp = 0xBF100000u;
+    const std::uintptr_t low = 0xBF000000u;
     // Close to the stack pointer, on either side.
     EXPECT_TRUE(isStackOverflowAddress(sp - 8, sp, 0));
     EXPECT_TRUE(isStackOverflowAddress(sp - 64 * 1024, sp, 0));
