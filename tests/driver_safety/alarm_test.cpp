@@ -140,7 +140,7 @@ TEST(AlarmProcess, ReArmingReturnsTheSecondsLeft) {
 TEST(AlarmProcess, DisarmingKeepsTheProcessAlivePastTheFirstDeadline) {
     const ProcessResult result = runChild("alarm_sequence", {"1", "0", "sleep:2.5"});
     EXPECT_TRUE(result.exited && result.exitCode == 0) << result.describe();
-    EXPECT_EQ("0\n1\n", result.out);
+    EXPECT_EQ(zktest_support::asWritten("0\n1\n"), result.out);
 }
 
 TEST(AlarmProcess, AShorterReArmReplacesTheLongerAlarm) {

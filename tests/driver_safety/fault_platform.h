@@ -30,6 +30,9 @@ std::vector<PlatformFault> platformFaults();
 // happen.
 void raisePlatformFault(const std::string& kind);
 
+// Why a stack overflow cannot be reported on this leg; empty when it can.
+std::string stackOverflowSkipReason();
+
 // Whether the tests run under a user-mode emulator (the i386 leg).
 bool underEmulator();
 

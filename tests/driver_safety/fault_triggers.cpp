@@ -79,7 +79,8 @@ std::vector<PortableFault> portableFaults() {
          addressOf(divideByZero), ""},
         {"illegal-instruction", "Illegal Instruction", 0xC000001Dul, executeIllegalInstruction,
          addressOf(executeIllegalInstruction), ""},
-        {"stack-overflow", "Stack Overflow", 0xC00000FDul, overflowStack, addressOf(recurse), ""},
+        {"stack-overflow", "Stack Overflow", 0xC00000FDul, overflowStack, addressOf(recurse),
+         stackOverflowSkipReason()},
         {"breakpoint", "User Breakpoint", 0x80000003ul, hitBreakpoint, addressOf(hitBreakpoint),
          noBreakpoint},
     };
