@@ -77,6 +77,13 @@ void faultHandler(int signal, siginfo_t* info, void* context) {
     const void* pc = nullptr;
     std::uintptr_t sp = 0;
     machineState(context, &pc, &sp);
+#if defined(__i386__) || defined(__x86_64__)
+    // The trap of a one-byte breakpoint instruction leaves the pc after it;
+    // the report names the instruction itself, as Windows does.
+    if (signal == SIGTRAP && (info->si_code == SI_KERNEL || info->si_code == TRAP_BRKPT) &&
+        pc != nullptr)
+        pc = static_cast<const char*>(pc) - 1;
+#endif
 
     bool stackOverflow = false;
     if (signal == SIGSEGV && !sentByProcess(info->si_code))

@@ -16,19 +16,9 @@
 #include <string>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define SAFETY_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SAFETY_UNDER_ASAN 1
-#endif
-#endif
-#ifndef SAFETY_UNDER_ASAN
-#define SAFETY_UNDER_ASAN 0
-#endif
-
 namespace {
 
+using safety_tests::childError;
 using safety_tests::endedByFault;
 using zktest_support::asWritten;
 using zktest_support::ProcessResult;
@@ -82,18 +72,6 @@ ZKTEST_CHILD_SCENARIO(crash_guard_no_crash) {
 }
 
 // ---- expectations -------------------------------------------------------
-
-// The child's standard error without the note a user-mode emulator adds
-// when the emulated process dies of a signal.
-std::string childError(const ProcessResult& result) {
-    if (!safety_tests::underEmulator())
-        return result.err;
-    const std::string note = "qemu: uncaught target signal ";
-    const std::size_t at = result.err.rfind(note);
-    if (at == std::string::npos || (at > 0 && result.err[at - 1] != '\n'))
-        return result.err;
-    return result.err.substr(0, at);
-}
 
 std::string hexCode(unsigned long code) {
     std::ostringstream text;
@@ -228,8 +206,6 @@ protected:
     void SetUp() override {
         if (!GetParam().skipReason.empty())
             GTEST_SKIP() << GetParam().skipReason;
-        if (SAFETY_UNDER_ASAN && GetParam().kind == "stack-overflow")
-            GTEST_SKIP() << "AddressSanitizer's own stack-overflow report takes over";
     }
 
     // The address the child printed before the fault: the faulting function.
