@@ -85,7 +85,7 @@ TEST(FlagsTest, AppendKeepsTheEarlierReport) {
     writeFile(dir.file("zktest.out"), "earlier\n");
     auto result = runIn(dir, "flag_run", {"-A"});
     ASSERT_TRUE(result.exited && result.exitCode == 0) << result.describe();
-    EXPECT_EQ(written("earlier\n") + report(), readFile(dir.file("zktest.out")));
+    EXPECT_EQ("earlier\n" + report(), readFile(dir.file("zktest.out")));
 }
 
 // Flags are found anywhere in the joined line and applied in a fixed order:
@@ -97,7 +97,7 @@ TEST(FlagsTest, FlagsAreFoundAnywhereInTheLine) {
     ASSERT_TRUE(result.exited && result.exitCode == 0) << result.describe();
     EXPECT_EQ(written("dir=[.] file=[x-Ay.out] full=[." + sep() + "x-Ay.out] append=1\n"),
               result.out);
-    EXPECT_EQ(written("earlier\n") + report("c", "m"), readFile(dir.file("x-Ay.out")));
+    EXPECT_EQ("earlier\n" + report("c", "m"), readFile(dir.file("x-Ay.out")));
 }
 
 // "-A" in the program's own path (the first word of the line) appends.
@@ -117,7 +117,7 @@ TEST(FlagsTest, FlagInTheProgramPathCounts) {
     fs::remove(copy, error);
     ASSERT_TRUE(result.exited && result.exitCode == 0) << result.describe();
     EXPECT_NE(std::string::npos, result.out.find("append=1")) << result.out;
-    EXPECT_EQ(written("earlier\n") + report(), readFile(dir.file("zktest.out")));
+    EXPECT_EQ("earlier\n" + report(), readFile(dir.file("zktest.out")));
 }
 
 // A file name that is itself a path drops the directory for good.

@@ -353,6 +353,89 @@ TEST(MisuseTest, ReportThatCannotBeOpenedAbortsTheRun) {
     EXPECT_EQ("1", readFile(dir.file("r.sta"))); // no orderly end
 }
 
+ZKTEST_CHILD_SCENARIO(reopen_failure) {
+    Probe test("t", "", ".", "main.out");
+    test.body = [](Probe& t) {
+        t.changeOutputFile("side.out");
+        t.outputDir("missing");
+        // The starting file, found again: its open fails silently here...
+        t.changeOutputFile("main.out");
+        std::printf("%s", t.primary() == nullptr ? "not open" : "open");
+        std::fflush(stdout);
+        t.print("lost"); // ...and is reported by the next writer
+    };
+    test.go();
+    return 3; // not reached
+}
+
+TEST(MisuseTest, ReportThatCannotBeReopenedAbortsAtTheNextWrite) {
+    TempDir dir;
+    auto result = runIn(dir, "reopen_failure");
+    EXPECT_TRUE(result.aborted()) << result.describe();
+    EXPECT_EQ("not open", result.out);
+    EXPECT_EQ(written("failed to open " + joined("missing", "main.out") +
+                      ": No such file or directory\n"),
+              testobj::childErr(result));
+    EXPECT_EQ("1", readFile(dir.file("main.sta")));
+}
+
+ZKTEST_CHILD_SCENARIO(new_file_open_failure) {
+    Probe test("t", "", ".", "main.out");
+    test.body = [](Probe& t) {
+        t.print("before");
+        t.changeOutputFile("missing/x.out");
+    };
+    test.go();
+    return 3; // not reached
+}
+
+TEST(MisuseTest, NewReportFileThatCannotBeOpenedEndsWithStatusOne) {
+    TempDir dir;
+    auto result = runIn(dir, "new_file_open_failure");
+    ASSERT_TRUE(result.exited) << result.describe();
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ(written("Open of " + joined(".", "missing/x.out") +
+                      " failed in printHeader: No such file or directory\n"),
+              result.err);
+    EXPECT_EQ(written(testobj::runHeader("t", "unknown", "unknown", "") + "## before\n"),
+              readFile(dir.file("main.out")));
+    EXPECT_EQ("0", readFile(dir.file("main.sta"))); // exit() is an orderly end
+}
+
+// A device that takes no data makes closing the report fail.
+ZKTEST_CHILD_SCENARIO(close_failure) {
+    Probe test("t", "", "/dev", "full");
+    test.createFullOutputFileName();
+    test.print("lost");
+    if (argc > 1 && std::string(argv[1]) == "summary") {
+        test.printSummary();
+    } else {
+        test.outputDir(argv[1]); // the next file goes somewhere writable
+        test.changeOutputFile("next.out");
+    }
+    std::printf("%s", test.primary() == nullptr ? "dropped" : "kept");
+    return 0;
+}
+
+// fclose releases the FILE even when it fails, so the report forgets it
+// after printing the failure.
+TEST(MisuseTest, FailedClosesAreReportedThroughPerror) {
+    if (!zktest_support::fileExists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this platform";
+    TempDir dir;
+    auto summary = runIn(dir, "close_failure", {"summary"});
+    ASSERT_TRUE(summary.exited && summary.exitCode == 0) << summary.describe();
+    EXPECT_EQ("dropped", summary.out);
+    // The first half's close fails; the second half's lines are lost in
+    // the explicit flush before the pause, so its close has nothing left.
+    EXPECT_EQ("Closed failed in closePrimaryOutput: No space left on device\n", summary.err);
+
+    auto change = runIn(dir, "close_failure", {dir.path()});
+    ASSERT_TRUE(change.exited && change.exitCode == 0) << change.describe();
+    EXPECT_EQ("Closed failed in changeOutputFile: No space left on device\n", change.err);
+    EXPECT_EQ(0u, readFile(dir.file("next.out")).find("#---")); // the new file got its header
+}
+
 ZKTEST_CHILD_SCENARIO(change_to_null) {
     Probe test("t", "", ".", "n.out");
     test.body = [](Probe& t) {
