@@ -71,8 +71,14 @@ public:
     };
 
     qe_refcount();
+    // Takes ownership of `buffer` (which may be null); if no record can be
+    // allocated the handle is null and the buffer is deleted at once.
     qe_refcount(T* buffer);
+    // Shares the record of `other`; a share beyond the largest count gives
+    // a null handle.
     qe_refcount(qe_refcount& other);
+    // Lets go of this handle's record, then shares that of `other`.
+    // Assigning a handle to itself changes nothing.
     void operator=(qe_refcount& other);
     ~qe_refcount();
 
@@ -175,9 +181,13 @@ public:
     qe_ofstream& operator=(qe_ofstream& other);
     virtual ~qe_ofstream();
 
+    // A stream whose buffer or handle record could not be allocated never
+    // opens and writes nothing.
     void open(const char* name, qe_filebuf::create_mode mode);
+    // Closes the file for every stream sharing the buffer.
     void close();
     int is_open() const;
+    // With no file open, flush does nothing and tellp answers -1.
     qe_ostream& flush() override;
     qe_ostream& seekp(int offset, int origin);
     qe_ostream& seekp(int offset);
@@ -185,6 +195,11 @@ public:
     qe_refcount<qe_filebuf>& rdbuf();
     void rdbuf(qe_refcount<qe_filebuf>& other);
 
+    // Raw puts: characters are one byte; short 2, int and long 4, long long
+    // 8 little-endian bytes. Text puts: strings as they are (16-bit strings
+    // as UTF-8); float "%f", double "%G", long double "%LG"; addresses as
+    // upper-case hexadecimal digits of the pointer's width, without prefix.
+    // Each put holds the buffer's lock once.
     qe_ostream& put(const unsigned short* text) override;
     qe_ostream& put(void* pointer) override;
     qe_ostream& put(long double value) override;
