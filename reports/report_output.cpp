@@ -48,6 +48,29 @@ void usageErrorBox(const char* message) {
     std::abort();
 }
 
+char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
+                     std::size_t* prefixLength) {
+    const char separator = pathSeparator[0];
+    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
+    if (path == nullptr)
+        outOfMemory();
+    std::size_t length = 0;
+    if (dirLength > 0) {
+        std::memcpy(path, directory, dirLength);
+        length = dirLength;
+        if (trailingSlashIsSeparator && path[length - 1] == '/')
+            path[length - 1] = separator;
+        if (path[length - 1] != separator)
+            path[length++] = separator;
+    }
+    if (prefixLength != nullptr)
+        *prefixLength = length;
+    std::memcpy(path + length, file, fileLength + 1);
+    return path;
+}
+
 void outOfMemory() {
     qe_fprintf(stderr, "*** ERROR: Out of memory\n");
     std::fflush(stderr);
@@ -206,21 +229,8 @@ void ZKQETest::changeOutputFile(const char* name) {
 }
 
 void ZKQETest::createFullOutputFileName() {
-    const char separator = pathSeparator[0];
-    const char* file = outputFile_ != nullptr ? outputFile_ : "";
-    const std::size_t dirLength = outputDir_ != nullptr ? std::strlen(outputDir_) : 0;
-    const std::size_t fileLength = std::strlen(file);
-    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
-    if (path == nullptr)
-        zkqe::outOfMemory();
-    std::size_t length = 0;
-    if (dirLength > 0) {
-        std::memcpy(path, outputDir_, dirLength);
-        length = dirLength;
-        if (path[length - 1] != separator)
-            path[length++] = separator;
-    }
-    std::memcpy(path + length, file, fileLength + 1);
+    char* path =
+        zkqe::joinReportPath(outputDir_, outputFile_ != nullptr ? outputFile_ : "", false, nullptr);
     replaceString_(fullOutputFileName, path);
     std::free(path);
 }
