@@ -174,10 +174,14 @@ void ZKQETest::callExit() {
 }
 
 void ZKQETest::closePrimaryOutput() {
+    closeReport_("Closed failed in closePrimaryOutput");
+}
+
+void ZKQETest::closeReport_(const char* closeFailedText) {
     if (primaryOutput != nullptr) {
         errno = 0;
         if (zkqe::closeReportFile(primaryOutput) != 0)
-            std::perror("Closed failed in closePrimaryOutput");
+            std::perror(closeFailedText);
         // fclose releases the FILE even when it reports a failure, so the
         // pointer is dropped either way: writing through it again would use
         // freed memory.
@@ -193,16 +197,9 @@ void ZKQETest::changeOutputFile(const char* name) {
         qe_fprintf(stderr, "*** ERROR: changeOutputFile needs a file name\n");
         return;
     }
-    if (primaryOutput != nullptr) {
-        errno = 0;
-        if (zkqe::closeReportFile(primaryOutput) != 0)
-            std::perror("Closed failed in changeOutputFile");
-        primaryOutput = nullptr;
-    }
     // The stream is closed too, so that the next outStream() writes into the
     // new file rather than on into the one being left.
-    if (outputStream.is_open())
-        outputStream.close();
+    closeReport_("Closed failed in changeOutputFile");
 
     // The file the object started with gets its name in entry 0 at the first
     // change, so that coming back to it appends instead of truncating it.
