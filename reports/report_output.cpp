@@ -30,13 +30,9 @@ const char kAsterisks[] =
 
 namespace zkqe {
 
-bool isStandardStream(const FILE* file) {
-    return file == stdout || file == stderr;
-}
-
 int closeReportFile(FILE* file) {
-    if (isStandardStream(file))
-        return std::fflush(const_cast<FILE*>(file)) == 0 ? 0 : EOF;
+    if (file == stdout || file == stderr)
+        return std::fflush(file) == 0 ? 0 : EOF;
     return std::fclose(file);
 }
 

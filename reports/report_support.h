@@ -22,9 +22,6 @@ inline const char* printable(const char* text) {
 // from the rest of the program.
 int closeReportFile(FILE* file);
 
-// True for the process's standard output and standard error.
-bool isStandardStream(const FILE* file);
-
 // Writes a usage error between two lines of 71 asterisks on standard error
 // and aborts: "*** ERROR: <message> ***".
 [[noreturn]] void usageErrorBox(const char* message);
