@@ -10,5 +10,7 @@
 #include "zkqe_streams.h"
 #include "zkmemstats.h"
 #include "zkoptions.h"
+#include "zktest_vector.h"
+#include "zkqe_test.h"
 
 #endif
