@@ -1,6 +1,7 @@
 // qe_fopen, qe_vfprintf and qe_fprintf: the one way the library opens files
 // and writes text. They keep no state and take no lock; callers that share a
-// FILE serialise their writes themselves.
+// FILE serialise their writes themselves. pathSeparator is defined in the
+// platform layer.
 #include "zkqe_output.h"
 
 #include "driver/precondition.h"
@@ -9,8 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-const char pathSeparator[] = {zkqe::platform::kPathSeparator[0], '\0'};
 
 namespace {
 

@@ -5,6 +5,8 @@
 #ifndef ZKQE_DRIVER_SAFETY_NETS_H
 #define ZKQE_DRIVER_SAFETY_NETS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace zkqe {
@@ -20,6 +22,30 @@ extern FILE* crashReportFile;
 // Opens `target` with qe_fopen in mode "w" as the crash report target and
 // installs the crash guard, whether or not the open succeeded.
 void installCrashGuard(const char* target);
+
+// ---- internals, reachable for white-box tests ---------------------------
+
+// What setAlarm returns for an alarm of `seconds` armed at `startTime` and
+// replaced at `now` (times in seconds, 32-bit wrapping arithmetic).
+unsigned alarmRemainder(std::uint32_t startTime, std::uint32_t seconds, std::uint32_t now);
+
+// The code under which an escaped C++ exception is reported.
+constexpr unsigned long kEscapedCxxExceptionCode = 0xE06D7363ul;
+
+// The table's name for an exception code; "Unknown" for any other code.
+const char* exceptionName(unsigned long code);
+
+// Room for the longest crash line and its terminator.
+constexpr std::size_t kCrashLineSize = 96;
+
+// Formats "<name> at pc 0x<ADDRESS> (code 0x<code>)\n" into `line` (at least
+// kCrashLineSize bytes), the address in upper-case hex padded to the pointer
+// width. Async-signal-safe. Returns the length.
+std::size_t formatCrashLine(char* line, unsigned long code, const void* pc);
+
+// The crash guard's reporter: writes the line for a fault to crashReportFile,
+// if there is one. Async-signal-safe on POSIX.
+void reportUnhandledException(unsigned long code, const void* pc);
 
 } // namespace zkqe
 

@@ -16,10 +16,13 @@
 class ZKQEMutex;
 
 // One FILE shared by several threads: every operation holds the buffer's own
-// lock for its whole length.
+// lock for its whole length. A buffer whose lock could not be allocated never
+// opens a file: it behaves as a closed buffer.
 class ZKQE_API qe_filebuf {
 public:
-    enum create_mode { truncate = 0, append = 1 };
+    // A fixed underlying type keeps every int a valid value: any mode other
+    // than append truncates.
+    enum create_mode : int { truncate = 0, append = 1 };
 
     qe_filebuf();
     qe_filebuf(const char* name, create_mode mode);
@@ -34,6 +37,8 @@ public:
     void open(const char* name, create_mode mode);
     // Closes the file; standard error is forgotten but never closed.
     void close();
+    // fflush, fseek (origin 0 for the one-argument form) and ftell on the
+    // file; with no file open they do nothing and return -1.
     int flush();
     int seek(int offset, int origin);
     int seek(int offset);
@@ -41,10 +46,14 @@ public:
     int is_open();
     // fwrite of `count` items of `size` bytes; 0 when no file is open.
     unsigned long write(const void* data, unsigned long size, unsigned long count);
+    // Writes `text` with "%s" through qe_fprintf and returns its result.
     int puts(const char* text);
     int puts(const signed char* text);
     int puts(const unsigned char* text);
-    // Writes a string of 16-bit units as UTF-8 text.
+    // Writes a string of 16-bit units, up to its zero unit, as UTF-8 text:
+    // surrogate pairs are combined, an unpaired surrogate becomes U+FFFD.
+    // Returns the number of bytes written, -1 when no file is open; a null
+    // string writes nothing and returns 0.
     int puts(const unsigned short* text);
 
 private:
@@ -62,8 +71,14 @@ public:
     };
 
     qe_refcount();
+    // Takes ownership of `buffer` (which may be null); if no record can be
+    // allocated the handle is null and the buffer is deleted at once.
     qe_refcount(T* buffer);
+    // Shares the record of `other`; a share beyond the largest count gives
+    // a null handle.
     qe_refcount(qe_refcount& other);
+    // Lets go of this handle's record, then shares that of `other`.
+    // Assigning a handle to itself changes nothing.
     void operator=(qe_refcount& other);
     ~qe_refcount();
 
@@ -94,7 +109,10 @@ ZKQE_API qe_ostream& hex(qe_ostream& stream);
 // stream's radix, and raw put operations that concrete streams implement.
 class ZKQE_API qe_ostream {
 public:
-    enum radix_mode { octal = 0, decimal = 1, hexadecimal = 2 };
+    // A fixed underlying type keeps every int a valid value, so a derived
+    // class can store a radix outside the three, which stops the next integer
+    // insertion through abort().
+    enum radix_mode : int { octal = 0, decimal = 1, hexadecimal = 2 };
 
     qe_ostream();
     qe_ostream(const qe_ostream& other);
@@ -163,9 +181,13 @@ public:
     qe_ofstream& operator=(qe_ofstream& other);
     virtual ~qe_ofstream();
 
+    // A stream whose buffer or handle record could not be allocated never
+    // opens and writes nothing.
     void open(const char* name, qe_filebuf::create_mode mode);
+    // Closes the file for every stream sharing the buffer.
     void close();
     int is_open() const;
+    // With no file open, flush does nothing and tellp answers -1.
     qe_ostream& flush() override;
     qe_ostream& seekp(int offset, int origin);
     qe_ostream& seekp(int offset);
@@ -173,6 +195,11 @@ public:
     qe_refcount<qe_filebuf>& rdbuf();
     void rdbuf(qe_refcount<qe_filebuf>& other);
 
+    // Raw puts: characters are one byte; short 2, int and long 4, long long
+    // 8 little-endian bytes. Text puts: strings as they are (16-bit strings
+    // as UTF-8); float "%f", double "%G", long double "%LG"; addresses as
+    // upper-case hexadecimal digits of the pointer's width, without prefix.
+    // Each put holds the buffer's lock once.
     qe_ostream& put(const unsigned short* text) override;
     qe_ostream& put(void* pointer) override;
     qe_ostream& put(long double value) override;

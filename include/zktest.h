@@ -8,5 +8,9 @@
 #include "zkqe_status.h"
 #include "zkqe_cmdline.h"
 #include "zkqe_streams.h"
+#include "zkmemstats.h"
+#include "zkoptions.h"
+#include "zktest_vector.h"
+#include "zkqe_test.h"
 
 #endif

@@ -15,6 +15,7 @@
 #define ZKQE_PLATFORM_PLATFORM_H
 
 #include <cstddef>
+#include <cstdio>
 
 namespace zkqe {
 namespace platform {
@@ -42,11 +43,14 @@ extern const char kPathSeparator[];
 void sleepMilliseconds(unsigned milliseconds);
 
 // --- alarm ------------------------------------------------------------
-// Starts a thread that waits `seconds` and then aborts the process. Returns
+// Starts a thread that waits `seconds` (the whole range of unsigned, not cut
+// to a 32-bit count of milliseconds) and then aborts the process. Returns
 // false when no thread could be started. At most one alarm thread exists:
-// callers stop the previous one first.
+// callers stop the previous one first. The waiting thread never keeps the
+// process from exiting.
 bool startAlarmThread(unsigned seconds);
-// Ends the waiting alarm thread, if any, without aborting.
+// Ends the waiting alarm thread, if any, without aborting; when it returns,
+// that thread can no longer abort the process.
 void stopAlarmThread();
 
 // --- fault hook -------------------------------------------------------
@@ -58,11 +62,20 @@ using FaultReporter = void (*)(unsigned long code, const void* pc);
 // Installs the process-wide hook for unhandled faults, replacing any earlier
 // one.
 void installFaultHook(FaultReporter reporter);
+// Writes `length` bytes of `text` (NUL-terminated) to `file` from inside the
+// reporter, and hands the text to an attached debugger: on POSIX with
+// write(2) only (async-signal-safe), on Windows through stdio, flushed.
+void writeFaultText(std::FILE* file, const char* text, std::size_t length);
 
 // --- process ----------------------------------------------------------
 // One-time start-up adjustments made when the library loads (for example,
 // keeping abort() quiet and dialog-free on Windows).
 void processStartup();
+// Whether the process is ending in order (return from main, exit) rather
+// than through abort, a crash or another end that skips the C runtime's exit
+// processing. Exit-time finalisers that must leave the trace of an abnormal
+// end behind ask this: a Windows DLL runs its static destructors on both.
+bool processEndingInOrder();
 
 } // namespace platform
 } // namespace zkqe

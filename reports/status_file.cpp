@@ -5,6 +5,7 @@
 #include "zkqe_status.h"
 
 #include "zkqe_output.h"
+#include "platform/platform.h"
 #include "reports/process_mutexes.h"
 
 #include <cerrno>
@@ -80,7 +81,9 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
 }
 
 ZKQESingletonFileObject::~ZKQESingletonFileObject() {
-    if (statusFile_ == nullptr)
+    // An abnormal end must leave the "1", also where the platform runs this
+    // finaliser on such an end.
+    if (statusFile_ == nullptr || !zkqe::platform::processEndingInOrder())
         return;
     std::rewind(statusFile_);
     std::fputs("0", statusFile_);

@@ -1,10 +1,74 @@
-// Win32 process services: the debugger API, the '\' separator, Sleep, and
-// the start-up switch that keeps abort() from printing a message or raising
-// a fault-report dialog, so an unattended run ends the same way everywhere.
+// Win32 process services: the debugger API, the '\' separator, Sleep, the
+// start-up switch that keeps abort() from printing a message or raising a
+// fault-report dialog, so an unattended run ends the same way everywhere, and
+// the kind of process end.
+//
+// A DLL runs its static destructors when it is detached, and the process
+// detaches it on every end that goes through ExitProcess, including abort()
+// (which calls _exit) and an unhandled exception. An orderly end is the one
+// on which the C runtime ran its exit processing first; a handler registered
+// in the runtime's own exit table records that. The library is pinned so
+// that the handler never outlives its code.
 #include "platform/platform.h"
+#include "zkqe_output.h"
 
 #include <stdlib.h>
 #include <windows.h>
+
+namespace {
+
+// Set by the C runtime's exit processing (return from main, exit()).
+volatile LONG crtExitStarted = 0;
+// Set once the library is detached because the process ends.
+volatile LONG detachedAtProcessEnd = 0;
+// Whether the exit handler could be registered; without it every end counts
+// as orderly, as it would without this check.
+bool exitHandlerRegistered = false;
+
+void __cdecl markCrtExit() {
+    crtExitStarted = 1;
+}
+
+int __cdecl markCrtExitOnexit() {
+    markCrtExit();
+    return 0;
+}
+
+// Registers markCrtExit in the exit table of the runtime the library uses,
+// not the library's private one, which a DLL runs at detach.
+bool registerCrtExitHandler() {
+#if defined(_UCRT)
+    HMODULE runtime = GetModuleHandleA("ucrtbase.dll");
+    if (runtime == nullptr)
+        return false;
+    using CrtAtexit = int(__cdecl*)(void(__cdecl*)());
+    auto crtAtexit = reinterpret_cast<CrtAtexit>(
+        reinterpret_cast<void (*)()>(GetProcAddress(runtime, "_crt_atexit")));
+    return crtAtexit != nullptr && crtAtexit(markCrtExit) == 0;
+#else
+    HMODULE runtime = GetModuleHandleA("msvcrt.dll");
+    if (runtime == nullptr)
+        return false;
+    using Onexit = _onexit_t(__cdecl*)(_onexit_t);
+    auto onexit =
+        reinterpret_cast<Onexit>(reinterpret_cast<void (*)()>(GetProcAddress(runtime, "_onexit")));
+    return onexit != nullptr && onexit(markCrtExitOnexit) != nullptr;
+#endif
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    // A non-null `reserved` on detach means the process is ending, as
+    // opposed to FreeLibrary (which the pin below rules out).
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr)
+        detachedAtProcessEnd = 1;
+    return TRUE;
+}
+
+// The public separator is defined beside the platform's with a constant
+// initialiser, so it holds its value before any static constructor runs.
+const char pathSeparator[] = "\\";
 
 namespace zkqe {
 namespace platform {
@@ -39,6 +103,14 @@ void processStartup() {
         if (setAbortBehavior != nullptr)
             setAbortBehavior(0, _WRITE_ABORT_MSG | _CALL_REPORTFAULT);
     }
+    HMODULE self = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCSTR>(&markCrtExit), &self))
+        exitHandlerRegistered = registerCrtExitHandler();
+}
+
+bool processEndingInOrder() {
+    return !exitHandlerRegistered || crtExitStarted != 0 || detachedAtProcessEnd == 0;
 }
 
 } // namespace platform

@@ -3,12 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <new>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// Whether another thread gets `mutex` within a generous bound. A thread that
+// does not is left waiting, so the mutex must stay alive: it is heap memory
+// that a failing test leaks.
+bool otherThreadAcquires(ZKQEMutex* mutex) {
+    std::promise<void> acquired;
+    std::future<void> done = acquired.get_future();
+    std::thread other([mutex, &acquired] {
+        mutex->acquire();
+        mutex->release();
+        acquired.set_value();
+    });
+    if (done.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        other.detach();
+        return false;
+    }
+    other.join();
+    return true;
+}
 
 TEST(MutexTest, StaticCtorInZeroFilledStorageInitialisesOnFirstAcquire) {
     alignas(ZKQEMutex) unsigned char storage[sizeof(ZKQEMutex)];
@@ -24,6 +48,53 @@ TEST(MutexTest, StaticCtorInZeroFilledStorageInitialisesOnFirstAcquire) {
     EXPECT_EQ(0, mutex->initialised);
     mutex->~ZKQEMutex(); // a second destruction does nothing
     EXPECT_EQ(0, mutex->initialised);
+}
+
+TEST(MutexTest, StaticCtorNeverAcquiredIsLeftUntouchedByDestruction) {
+    alignas(ZKQEMutex) unsigned char storage[sizeof(ZKQEMutex)];
+    std::memset(storage, 0, sizeof storage);
+    ZKQEMutex* mutex = new (storage) ZKQEMutex(ZKQEMutex::staticCtor);
+    mutex->~ZKQEMutex();
+    const unsigned char zeros[sizeof(ZKQEMutex)] = {};
+    EXPECT_EQ(0, std::memcmp(zeros, storage, sizeof storage));
+}
+
+TEST(MutexTest, GuardReleasesWhenAnExceptionLeavesItsScope) {
+    auto* mutex = new ZKQEMutex;
+    try {
+        ZKQEMutexGuard guard(*mutex);
+        throw std::runtime_error("leaves the scope");
+    } catch (const std::runtime_error&) {
+    }
+    ASSERT_TRUE(otherThreadAcquires(mutex)) << "the guard kept the lock";
+    try {
+        ZKQEMutexGuard guard(mutex);
+        throw 1;
+    } catch (int) {
+    }
+    ASSERT_TRUE(otherThreadAcquires(mutex)) << "the guard kept the lock";
+    delete mutex;
+}
+
+TEST(MutexTest, OwnerMustReleaseAsOftenAsItAcquired) {
+    auto* mutex = new ZKQEMutex;
+    std::atomic<int> step{0};
+    int otherSawStep = -1;
+    mutex->acquire();
+    mutex->acquire();
+    std::thread other([&] {
+        mutex->acquire();
+        otherSawStep = step.load();
+        mutex->release();
+    });
+    mutex->release();
+    // Still held once: the other thread must not get in before step 1.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    step = 1;
+    mutex->release();
+    other.join();
+    EXPECT_EQ(1, otherSawStep);
+    delete mutex;
 }
 
 TEST(MutexTest, GuardSerialisesThreads) {

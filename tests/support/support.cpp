@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +61,13 @@ TempDir::TempDir() {
         if (fs::create_directory(candidate, error)) {
             path_ = candidate.generic_string();
             break;
+        }
+        // A name already taken is retried with the next serial; any other
+        // error would repeat for ever.
+        if (error) {
+            std::fprintf(stderr, "cannot create a temporary directory in %s: %s\n",
+                         base.generic_string().c_str(), error.message().c_str());
+            std::abort();
         }
     }
 }

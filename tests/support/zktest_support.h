@@ -30,6 +30,10 @@ struct ChildOptions {
     std::string cwd;                                      // empty: inherit
     std::vector<std::pair<std::string, std::string>> env; // added or replaced
     std::vector<std::string> unsetEnv;                    // removed
+    // Start the child with a debugger attached (ptrace on POSIX, the Win32
+    // debugging API on Windows). ProcessResult::debuggerAttached tells
+    // whether that was possible here.
+    bool underDebugger = false;
 };
 
 struct ProcessResult {
@@ -40,6 +44,11 @@ struct ProcessResult {
     int signal = 0;
     std::string out; // standard output, as bytes
     std::string err; // standard error, as bytes
+    // Set when the child ran with a debugger attached; `debugger` is then what
+    // the debugger received: the debug strings on Windows, standard error on
+    // POSIX (where a debugger reads the process's standard error).
+    bool debuggerAttached = false;
+    std::string debugger;
 
     // Ended through abort(): SIGABRT on POSIX, exit status 3 on Windows.
     bool aborted() const;

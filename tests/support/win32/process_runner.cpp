@@ -1,7 +1,9 @@
 // Win32 process runner: CreateProcess with the child's standard output and
 // error redirected into temporary files, then wait and read the exit code.
 // The environment and working directory are set in the parent around the
-// call (tests start children from one thread at a time).
+// call (tests start children from one thread at a time). A child started
+// under the debugger is driven by a debug-event loop on the calling thread,
+// which must be the thread that created it.
 #include "zktest_support.h"
 
 #include <windows.h>
@@ -21,7 +23,8 @@ std::string quote(const std::string& word) {
         if (c == '\\') {
             ++backslashes;
         } else if (c == '"') {
-            quoted.append(backslashes * 2 + 1, '\\');
+            // The backslashes before a quote are doubled, then one escapes it.
+            quoted.append(backslashes + 1, '\\');
             quoted += '"';
             backslashes = 0;
             continue;
@@ -44,6 +47,51 @@ HANDLE makeCaptureFile(std::string& path) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Collects the child's debug strings and lets every exception take its normal
+// course, until the child ends.
+void runDebugLoop(HANDLE process, std::string& debugText) {
+    for (;;) {
+        DEBUG_EVENT event{};
+        if (!WaitForDebugEvent(&event, INFINITE))
+            return;
+        DWORD continueStatus = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+        case OUTPUT_DEBUG_STRING_EVENT: {
+            const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+            std::string text(info.nDebugStringLength, '\0');
+            SIZE_T read = 0;
+            if (!info.fUnicode && ReadProcessMemory(process, info.lpDebugStringData, text.data(),
+                                                    text.size(), &read)) {
+                text.resize(read);
+                if (!text.empty() && text.back() == '\0')
+                    text.pop_back();
+                debugText += text;
+            }
+            break;
+        }
+        case EXCEPTION_DEBUG_EVENT:
+            // The loader's initial breakpoint is the debugger's to take;
+            // everything else goes back to the child.
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                continueStatus = DBG_EXCEPTION_NOT_HANDLED;
+            break;
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (event.u.CreateProcessInfo.hFile != nullptr)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            if (event.u.LoadDll.hFile != nullptr)
+                CloseHandle(event.u.LoadDll.hFile);
+            break;
+        default:
+            break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, continueStatus);
+        if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
+            return;
+    }
 }
 
 } // namespace
@@ -96,8 +144,9 @@ ProcessResult runProgram(const std::vector<std::string>& argv, const ChildOption
     PROCESS_INFORMATION process{};
     std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back('\0');
+    const DWORD flags = options.underDebugger ? DEBUG_ONLY_THIS_PROCESS : 0;
     BOOL created =
-        CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+        CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
                        options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &process);
 
     for (auto it = saved.rbegin(); it != saved.rend(); ++it)
@@ -108,6 +157,10 @@ ProcessResult runProgram(const std::vector<std::string>& argv, const ChildOption
 
     if (created) {
         result.started = true;
+        if (options.underDebugger) {
+            result.debuggerAttached = true;
+            runDebugLoop(process.hProcess, result.debugger);
+        }
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);

@@ -1,0 +1,154 @@
+// The run driver: the command-line flags and go(), the spine of a test run.
+//
+// go() writes its header, end lines and summary without the object's mutex:
+// it runs on the test program's thread, before and after the body. The
+// assertions and report writers the body calls take the mutex themselves.
+// The alarm and crash guard armed by the flags are process-wide and stay in
+// force after go() returns.
+#include "zkqe_test.h"
+
+#include "zkqe_output.h"
+#include "zkqe_status.h"
+#include "driver/safety_nets.h"
+#include "reports/report_support.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A flag's argument is read into this many bytes, at most kFlagArgumentLimit
+// characters of it.
+constexpr int kFlagArgumentBufferSize = 256;
+constexpr int kFlagArgumentLimit = 254;
+
+enum class RunEnd { normal, maxFailures, exception };
+
+} // namespace
+
+using zkqe::kReportPrefix;
+using zkqe::printable;
+
+bool ZKQETest::processDefaultArguments(int argc, char** const argv) {
+    commandLineOptions.buildCommandLine(argc, argv);
+    processFlaggedArgs();
+    return true;
+}
+
+void ZKQETest::processFlaggedArgs() {
+    const char* line = commandLineOptions.cmdLine();
+    if (line == nullptr || line[0] == '\0')
+        return;
+
+    char argument[kFlagArgumentBufferSize];
+    if (commandLineOptions.getArgumentString('O', argument, kFlagArgumentLimit))
+        replaceString_(outputFile_, argument);
+    if (commandLineOptions.getArgumentString('D', argument, kFlagArgumentLimit))
+        replaceString_(outputDir_, argument);
+    if (commandLineOptions.getArgumentString('M', argument, kFlagArgumentLimit))
+        replaceString_(machineId_, argument);
+    if (commandLineOptions.getArgumentString('C', argument, kFlagArgumentLimit))
+        replaceString_(compilerId_, argument);
+
+    if (commandLineOptions.getArgumentString('L', argument, kFlagArgumentLimit)) {
+        unsigned seconds = 0;
+        if (std::sscanf(argument, "%u", &seconds) == 1 && seconds != 0) {
+            // An alarm armed earlier is never lengthened: the sooner deadline
+            // wins, counted again from now.
+            const unsigned remainder = zkqe::setAlarm(seconds);
+            if (remainder != 0 && remainder < seconds)
+                zkqe::setAlarm(remainder);
+        } else {
+            qe_fprintf(stderr, "-L %s: no alarm set\n", argument);
+        }
+    }
+
+    if (commandLineOptions.getArgumentString('G', argument, kFlagArgumentLimit))
+        zkqe::installCrashGuard(argument);
+
+    if (std::strstr(line, "-A") != nullptr)
+        appendStatus_ = 1;
+}
+
+int ZKQETest::go() {
+    lastAssertionFailed_.store(false, std::memory_order_relaxed);
+    detectedErrors_ = 0;
+
+    const char separator = pathSeparator[0];
+    const char* file = outputFile_ != nullptr ? outputFile_ : "";
+
+    // A file name that is itself a path is used unchanged, and the directory
+    // is dropped for the rest of the object's life.
+    if (outputDir_ != nullptr && outputDir_[0] != '\0' &&
+        (file[0] == '/' || std::strchr(file, separator) != nullptr))
+        outputDir_[0] = '\0';
+
+    const std::size_t dirLength = outputDir_ != nullptr ? std::strlen(outputDir_) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
+    if (path == nullptr)
+        zkqe::outOfMemory();
+    std::size_t prefixLength = 0;
+    if (dirLength > 0) {
+        std::memcpy(path, outputDir_, dirLength);
+        prefixLength = dirLength;
+        // The prefix ends in the separator; the directory keeps its '/'.
+        if (path[prefixLength - 1] == '/')
+            path[prefixLength - 1] = separator;
+        if (path[prefixLength - 1] != separator)
+            path[prefixLength++] = separator;
+    }
+    path[prefixLength] = '\0';
+
+    ZKQESingletonFileObject::getZKQESingletonFileObject(path, file);
+
+    std::memcpy(path + prefixLength, file, fileLength + 1);
+    replaceString_(fullOutputFileName, path);
+    std::free(path);
+
+    primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
+    if (primaryOutput == nullptr) {
+        const int openErrno = errno;
+        qe_fprintf(stderr, "failed to open %s: %s\n", fullOutputFileName, std::strerror(openErrno));
+        std::abort();
+    }
+
+    qe_fprintf(primaryOutput, "%s-------------------------------\n", kReportPrefix);
+    qe_fprintf(primaryOutput, "%s%s     = %s\n", kReportPrefix, "TestTag", printable(testTag_));
+    qe_fprintf(primaryOutput, "%s%s  = %s\n", kReportPrefix, "CompilerId", printable(compilerId_));
+    qe_fprintf(primaryOutput, "%s%s   = %s\n", kReportPrefix, "MachineId", printable(machineId_));
+    qe_fprintf(primaryOutput, "%s%s      = %s\n\n", kReportPrefix, "Remark", printable(remark_));
+
+    RunEnd end = RunEnd::normal;
+    try {
+        runTest();
+    } catch (const tooManyFailures&) {
+        end = RunEnd::maxFailures;
+    } catch (...) {
+        end = RunEnd::exception;
+    }
+
+    prepareForFilePtrOutput();
+    if (end == RunEnd::maxFailures)
+        qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "MaxFailuresEnd",
+                   detectedErrors_);
+    else if (end == RunEnd::exception)
+        qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "ExceptionEnd",
+                   detectedErrors_);
+    qe_fprintf(primaryOutput, "%s%s = %d\n", kReportPrefix, "Assertions",
+               ZKQESingletonAssertionCounter::getCount());
+    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
+               ZKQESingletonAssertionFailedCounter::getCount());
+    // Whether the report is a standard stream is decided on the file open
+    // now: the body may have moved the report to another file.
+    zkqe::closeReportFile(primaryOutput);
+    primaryOutput = nullptr;
+
+    if (end == RunEnd::exception) {
+        qe_fprintf(stderr, "%sUnexpected Exception\n", kReportPrefix);
+        std::exit(1);
+    }
+    return detectedErrors_;
+}

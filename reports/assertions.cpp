@@ -1,0 +1,124 @@
+// Assertions and tags of the test object: the two assertion operations, the
+// failure block they write, the run/function/step tag lines, the resets of
+// the process-wide counts and the user-defined fatal error.
+//
+// A passing assertion takes no lock but its counter's own and writes
+// nothing. A failure is reported entirely under the object's mutex, held
+// through a guard so that tooManyFailures leaves it released; the failed
+// count's mutex is taken inside it (object mutex first, never the reverse).
+#include "zkqe_test.h"
+
+#include "zkqe_output.h"
+#include "reports/report_support.h"
+
+#include <cstdlib>
+#include <cstring>
+
+using zkqe::kReportPrefix;
+using zkqe::printable;
+
+// The result is this assertion's own outcome rather than a re-read of
+// lastAssertionFailed, which another thread's assertion may have changed in
+// between.
+bool ZKQETest::assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
+                          const char* id) {
+    ZKQESingletonAssertionCounter::incrCount();
+    if (condition) {
+        lastAssertionFailed_.store(false, std::memory_order_relaxed);
+        return true;
+    }
+    reportAssertionFailure(tag, fileName, lineNumber, id);
+    return false;
+}
+
+bool ZKQETest::assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
+                           const char* id) {
+    ZKQESingletonAssertionCounter::incrCount();
+    // Strict comparisons: a value equal to the threshold passes, and so does
+    // a NaN, which compares false both ways.
+    const bool failed = value > threshold_ || -value > threshold_;
+    if (!failed) {
+        lastAssertionFailed_.store(false, std::memory_order_relaxed);
+        return true;
+    }
+    reportAssertionFailure(tag, fileName, lineNumber, id);
+    return false;
+}
+
+void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int lineNumber,
+                                      const char* id) {
+    ZKQEMutexGuard guard(mutex);
+    prepareForFilePtrOutput();
+
+    qe_fprintf(primaryOutput, "\n");
+    if (id != nullptr) {
+        if (functionTag_ == nullptr) {
+            qe_fprintf(primaryOutput, "%s-       %s           = %s\n", kReportPrefix, "ID", id);
+        } else {
+            const std::size_t idLength = std::strlen(id);
+            const std::size_t tagLength = std::strlen(functionTag_);
+            char* joined = static_cast<char*>(std::malloc(idLength + 1 + tagLength + 1));
+            if (joined == nullptr)
+                zkqe::outOfMemory();
+            std::memcpy(joined, id, idLength);
+            joined[idLength] = '.';
+            std::memcpy(joined + idLength + 1, functionTag_, tagLength + 1);
+            qe_fprintf(primaryOutput, "%s-       %s           = %s\n", kReportPrefix, "ID", joined);
+            std::free(joined);
+        }
+    }
+    qe_fprintf(primaryOutput, "%s-       %s = %s\n", kReportPrefix, "AssertionTag", printable(tag));
+    qe_fprintf(primaryOutput, "%s-       %s     = %s\n", kReportPrefix, "FileName",
+               printable(fileName));
+    qe_fprintf(primaryOutput, "%s-       %s   = %d\n", kReportPrefix, "LineNumber", lineNumber);
+
+    qe_fprintf(nullptr, "\n%s(%d) : assertion failure: %s\n\n", printable(fileName), lineNumber,
+               printable(tag));
+    std::fflush(primaryOutput);
+
+    ++detectedErrors_;
+    lastAssertionFailed_.store(true, std::memory_order_relaxed);
+    ZKQESingletonAssertionFailedCounter::incrCount();
+    if (detectedErrors_ == maxFailures_)
+        throw tooManyFailures();
+}
+
+void ZKQETest::setRunTag(const char* tag) {
+    ZKQEMutexGuard guard(mutex);
+    replaceString_(runTag_, tag);
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "\n%s%s      = %s\n", kReportPrefix, "RunTag", printable(runTag_));
+}
+
+void ZKQETest::setFunctionTag(const char* tag) {
+    ZKQEMutexGuard guard(mutex);
+    replaceString_(functionTag_, tag);
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "\n\n%s%s = %s\n", kReportPrefix, "FunctionTag",
+               printable(functionTag_));
+    std::fflush(primaryOutput);
+}
+
+void ZKQETest::setStepTag(const char* tag) {
+    ZKQEMutexGuard guard(mutex);
+    replaceString_(stepTag_, tag);
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "\n%s   %s = %s\n", kReportPrefix, "StepTag", printable(stepTag_));
+}
+
+void ZKQETest::resetAssertionCount() {
+    ZKQESingletonAssertionCounter::clearCount();
+}
+
+void ZKQETest::resetFailedAssertionCount() {
+    ZKQESingletonAssertionFailedCounter::clearCount();
+}
+
+void ZKQETest::resetAllAssertionCounts() {
+    resetAssertionCount();
+    resetFailedAssertionCount();
+}
+
+int ZKQETest::signalUserDefinedError(int code) {
+    return ZKQESingletonAssertionFailedCounter::signalFatalError(code);
+}

@@ -1,0 +1,226 @@
+// The test object's report writers: free lines, the stream piece handed out
+// by outStream(), the header of a newly named file, the summary, the exit
+// lines, and the moves of the report between files.
+//
+// The report is open through at most one of primaryOutput (a FILE) and
+// outputStream at a time; whichever is about to write closes the other and
+// reopens the file for appending, so pieces land in the order written.
+//
+// Locks: print, outStream and callExit hold the object's mutex for their
+// whole work; the other operations take none of their own (the assertion and
+// tag writers call prepareForFilePtrOutput with the mutex held). Counter
+// mutexes are taken while the object's mutex is held, never the reverse.
+#include "zkqe_test.h"
+
+#include "zkqe_output.h"
+#include "platform/platform.h"
+#include "reports/report_support.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr unsigned kSummaryPauseMilliseconds = 500;
+const char kAsterisks[] =
+    "***********************************************************************\n";
+
+} // namespace
+
+namespace zkqe {
+
+bool isStandardStream(const FILE* file) {
+    return file == stdout || file == stderr;
+}
+
+int closeReportFile(FILE* file) {
+    if (isStandardStream(file))
+        return std::fflush(const_cast<FILE*>(file)) == 0 ? 0 : EOF;
+    return std::fclose(file);
+}
+
+void usageErrorBox(const char* message) {
+    qe_fprintf(stderr, "%s", kAsterisks);
+    qe_fprintf(stderr, "*** ERROR: %s ***\n", message);
+    qe_fprintf(stderr, "%s", kAsterisks);
+    std::fflush(stderr);
+    std::abort();
+}
+
+void outOfMemory() {
+    qe_fprintf(stderr, "*** ERROR: Out of memory\n");
+    std::fflush(stderr);
+    std::abort();
+}
+
+} // namespace zkqe
+
+using zkqe::kReportPrefix;
+using zkqe::printable;
+
+void ZKQETest::prepareForFilePtrOutput() {
+    if (primaryOutput != nullptr)
+        return;
+    outputStream.close();
+    // Writing before any run has named the report is a usage error; it is
+    // reported like outStream()'s, rather than as a null path given to
+    // qe_fopen.
+    if (fullOutputFileName == nullptr)
+        zkqe::usageErrorBox("You must call the go() method before writing to the report!!");
+    primaryOutput = qe_fopen(fullOutputFileName, "a");
+    if (primaryOutput == nullptr) {
+        const int openErrno = errno;
+        qe_fprintf(stderr, "failed to open %s: %s\n", fullOutputFileName, std::strerror(openErrno));
+        std::abort();
+    }
+}
+
+void ZKQETest::print(const char* text) {
+    ZKQEMutexGuard guard(mutex);
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "%s%s\n", kReportPrefix, printable(text));
+}
+
+qe_ofstream& ZKQETest::outStream() {
+    ZKQEMutexGuard guard(mutex);
+    if (primaryOutput != nullptr) {
+        zkqe::closeReportFile(primaryOutput);
+        primaryOutput = nullptr;
+    }
+    if (!outputStream.is_open()) {
+        if (fullOutputFileName == nullptr)
+            zkqe::usageErrorBox("You must call the go() method before using outStream()!!");
+        outputStream.open(fullOutputFileName, qe_filebuf::append);
+    }
+    if (!outputStream.is_open())
+        std::abort();
+    outputStream << "# ";
+    return outputStream;
+}
+
+void ZKQETest::printHeaderInfo() {
+    lastAssertionFailed_.store(false, std::memory_order_relaxed);
+    detectedErrors_ = 0;
+    fileAssertionCount = 0;
+    // A report still open on the previous file is finished first, so that
+    // its buffered lines are not lost with the FILE.
+    if (primaryOutput != nullptr)
+        closePrimaryOutput();
+    createFullOutputFileName();
+    primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
+    if (primaryOutput == nullptr) {
+        const int openErrno = errno;
+        qe_fprintf(stderr, "Open of %s failed in printHeader: %s\n", fullOutputFileName,
+                   std::strerror(openErrno));
+        std::exit(1);
+    }
+    qe_fprintf(primaryOutput, "#-------------------------------\n");
+    qe_fprintf(primaryOutput, "%s     = %s\n", "TestTag", printable(testTag_));
+    qe_fprintf(primaryOutput, "%s  = %s\n", "CompilerId", printable(compilerId_));
+    qe_fprintf(primaryOutput, "%s   = %s\n", "MachineId", printable(machineId_));
+    qe_fprintf(primaryOutput, "%s      = %s\n\n", "Remark", printable(remark_));
+    closePrimaryOutput();
+}
+
+void ZKQETest::printSummary() {
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "Assertions", fileAssertionCount);
+    closePrimaryOutput();
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "%s%s = %d\n", kReportPrefix, "Assertions",
+               ZKQESingletonAssertionCounter::getCount());
+    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
+               ZKQESingletonAssertionFailedCounter::getCount());
+    std::fflush(primaryOutput);
+    zkqe::platform::sleepMilliseconds(kSummaryPauseMilliseconds);
+    closePrimaryOutput();
+}
+
+void ZKQETest::callExit() {
+    // Held until the process ends: no other thread may write after the exit
+    // lines.
+    mutex->acquire();
+    prepareForFilePtrOutput();
+    qe_fprintf(primaryOutput, "\n%s%s = %d\n", kReportPrefix, "ExitEnd", detectedErrors_);
+    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
+               ZKQESingletonAssertionFailedCounter::getCount());
+    zkqe::closeReportFile(primaryOutput);
+    primaryOutput = nullptr;
+    std::exit(-1);
+}
+
+void ZKQETest::closePrimaryOutput() {
+    if (primaryOutput != nullptr) {
+        errno = 0;
+        if (zkqe::closeReportFile(primaryOutput) != 0)
+            std::perror("Closed failed in closePrimaryOutput");
+        // fclose releases the FILE even when it reports a failure, so the
+        // pointer is dropped either way: writing through it again would use
+        // freed memory.
+        primaryOutput = nullptr;
+    }
+    if (outputStream.is_open())
+        outputStream.close();
+}
+
+void ZKQETest::changeOutputFile(const char* name) {
+    // No file to change to: say so and keep writing where the report is.
+    if (name == nullptr) {
+        qe_fprintf(stderr, "*** ERROR: changeOutputFile needs a file name\n");
+        return;
+    }
+    if (primaryOutput != nullptr) {
+        errno = 0;
+        if (zkqe::closeReportFile(primaryOutput) != 0)
+            std::perror("Closed failed in changeOutputFile");
+        primaryOutput = nullptr;
+    }
+    // The stream is closed too, so that the next outStream() writes into the
+    // new file rather than on into the one being left.
+    if (outputStream.is_open())
+        outputStream.close();
+
+    // The file the object started with gets its name in entry 0 at the first
+    // change, so that coming back to it appends instead of truncating it.
+    outputFiles.nameFirstOutfile(outputFile_);
+    // Every file keeps its counts in its own entry, also when the file being
+    // left is not the table's last entry.
+    int leaving = outputFile_ != nullptr ? outputFiles.findOutfile(outputFile_) : -1;
+    if (leaving < 0)
+        leaving = outputFiles.currentOutfile() - 1;
+    outputFiles.setCounts(leaving, fileAssertionCount, detectedErrors_);
+
+    replaceString_(outputFile_, name);
+    const int found = outputFiles.findOutfile(name);
+    if (found >= 0) {
+        fileAssertionCount = outputFiles.getAssertions(found);
+        detectedErrors_ = outputFiles.getFailures(found);
+        createFullOutputFileName();
+        // A failed open shows at the next write, which reports it.
+        primaryOutput = qe_fopen(fullOutputFileName, "a");
+        return;
+    }
+    outputFiles.insertNewoutFile(fileAssertionCount, detectedErrors_, name);
+    printHeaderInfo();
+}
+
+void ZKQETest::createFullOutputFileName() {
+    const char separator = pathSeparator[0];
+    const char* file = outputFile_ != nullptr ? outputFile_ : "";
+    const std::size_t dirLength = outputDir_ != nullptr ? std::strlen(outputDir_) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
+    if (path == nullptr)
+        zkqe::outOfMemory();
+    std::size_t length = 0;
+    if (dirLength > 0) {
+        std::memcpy(path, outputDir_, dirLength);
+        length = dirLength;
+        if (path[length - 1] != separator)
+            path[length++] = separator;
+    }
+    std::memcpy(path + length, file, fileLength + 1);
+    replaceString_(fullOutputFileName, path);
+    std::free(path);
+}

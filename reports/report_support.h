@@ -1,0 +1,37 @@
+// Internal helpers shared by the test object's report writers (reports/) and
+// its run driver (driver/). Nothing here is exported.
+#ifndef ZKQE_REPORTS_REPORT_SUPPORT_H
+#define ZKQE_REPORTS_REPORT_SUPPORT_H
+
+#include <cstdio>
+
+namespace zkqe {
+
+// The prefix of every line the library writes into a report.
+constexpr const char* kReportPrefix = "## ";
+
+// Texts that may be null are printed as "(null)" on every platform, without
+// relying on what the C library's "%s" does with a null pointer.
+inline const char* printable(const char* text) {
+    return text != nullptr ? text : "(null)";
+}
+
+// Closes a report FILE and returns fclose's result. The process's standard
+// output and error are only flushed: a report on them must not take them away
+// from the rest of the program.
+int closeReportFile(FILE* file);
+
+// True for the process's standard output and standard error.
+bool isStandardStream(const FILE* file);
+
+// Writes a usage error between two lines of 71 asterisks on standard error
+// and aborts: "*** ERROR: <message> ***".
+[[noreturn]] void usageErrorBox(const char* message);
+
+// Memory for the object's own strings and tables could not be had: the run
+// cannot go on, so the process stops with "*** ERROR: Out of memory\n".
+[[noreturn]] void outOfMemory();
+
+} // namespace zkqe
+
+#endif

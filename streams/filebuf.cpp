@@ -1,0 +1,190 @@
+// qe_filebuf: one C runtime FILE behind its own ZKQEMutex.
+//
+// Invariants:
+//  - Every operation but the constructors and the destructor runs with the
+//    buffer's lock held for its whole length, and takes no other lock.
+//  - The buffer owns its FILE, except the standard error stream, which it
+//    only borrows: close() forgets it without closing it.
+//  - A buffer whose lock could not be allocated never opens a file, so every
+//    operation on it can answer as a closed buffer without locking.
+#include "zkqe_streams.h"
+
+#include "zkqe_mutex.h"
+#include "zkqe_output.h"
+
+#include <new>
+
+namespace {
+
+// Bytes of UTF-8 gathered before they are handed to the file; the margin
+// leaves room for the longest sequence (4 bytes) and the terminator.
+constexpr int kUtf8ChunkSize = 256;
+constexpr int kUtf8ChunkMargin = 5;
+
+// Appends the UTF-8 form of `codePoint` (at most U+10FFFF) at `out`; returns
+// the end of what it wrote.
+char* appendUtf8(char* out, unsigned long codePoint) {
+    if (codePoint < 0x80) {
+        *out++ = static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (codePoint >> 18));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    return out;
+}
+
+bool isHighSurrogate(unsigned unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool isLowSurrogate(unsigned unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Adds one qe_fprintf result to a running total; any failure makes the
+// total the failure.
+int addWriteResult(int total, int result) {
+    if (total < 0)
+        return total;
+    return result < 0 ? result : total + result;
+}
+
+} // namespace
+
+qe_filebuf::qe_filebuf() : file(nullptr), mutex(new (std::nothrow) ZKQEMutex) {}
+
+qe_filebuf::qe_filebuf(const char* name, create_mode mode) : qe_filebuf() {
+    open(name, mode);
+}
+
+qe_filebuf::~qe_filebuf() {
+    close();
+    delete mutex;
+}
+
+void qe_filebuf::open(const char* name, create_mode mode) {
+    // Without its lock the buffer stays closed rather than write unguarded.
+    if (mutex == nullptr)
+        return;
+    ZKQEMutexGuard guard(mutex);
+    if (file == nullptr)
+        file = qe_fopen(name, static_cast<int>(mode) == append ? "a" : "w");
+}
+
+void qe_filebuf::close() {
+    if (mutex == nullptr)
+        return;
+    ZKQEMutexGuard guard(mutex);
+    if (file == nullptr)
+        return;
+    // Standard error is borrowed: later diagnostics must still reach it.
+    if (file != stderr)
+        std::fclose(file);
+    file = nullptr;
+}
+
+// With no file open, flush, seek and tell do nothing and answer -1: a null
+// FILE would make fflush flush every stream of the process.
+int qe_filebuf::flush() {
+    if (mutex == nullptr)
+        return -1;
+    ZKQEMutexGuard guard(mutex);
+    return file == nullptr ? -1 : std::fflush(file);
+}
+
+int qe_filebuf::seek(int offset, int origin) {
+    if (mutex == nullptr)
+        return -1;
+    ZKQEMutexGuard guard(mutex);
+    return file == nullptr ? -1 : std::fseek(file, offset, origin);
+}
+
+int qe_filebuf::seek(int offset) {
+    return seek(offset, SEEK_SET);
+}
+
+int qe_filebuf::tell() {
+    if (mutex == nullptr)
+        return -1;
+    ZKQEMutexGuard guard(mutex);
+    return file == nullptr ? -1 : static_cast<int>(std::ftell(file));
+}
+
+int qe_filebuf::is_open() {
+    if (mutex == nullptr)
+        return 0;
+    ZKQEMutexGuard guard(mutex);
+    return file != nullptr ? 1 : 0;
+}
+
+unsigned long qe_filebuf::write(const void* data, unsigned long size, unsigned long count) {
+    if (mutex == nullptr)
+        return 0;
+    ZKQEMutexGuard guard(mutex);
+    if (file == nullptr)
+        return 0;
+    return static_cast<unsigned long>(std::fwrite(data, size, count, file));
+}
+
+int qe_filebuf::puts(const char* text) {
+    // A lockless buffer never has a file: the text can only go to an attached
+    // debugger, which qe_fprintf handles without shared state.
+    if (mutex == nullptr)
+        return qe_fprintf(nullptr, "%s", text);
+    ZKQEMutexGuard guard(mutex);
+    return qe_fprintf(file, "%s", text);
+}
+
+int qe_filebuf::puts(const signed char* text) {
+    return puts(reinterpret_cast<const char*>(text));
+}
+
+int qe_filebuf::puts(const unsigned char* text) {
+    return puts(reinterpret_cast<const char*>(text));
+}
+
+int qe_filebuf::puts(const unsigned short* text) {
+    // A null string is an empty one: nothing to write.
+    if (text == nullptr)
+        return 0;
+    // The whole string is written under one hold of the lock, so it is never
+    // split by another thread's output, however many chunks it takes.
+    ZKQEMutex* held = mutex;
+    if (held != nullptr)
+        held->acquire();
+    char chunk[kUtf8ChunkSize];
+    char* out = chunk;
+    int total = 0;
+    for (const unsigned short* unit = text; *unit != 0; ++unit) {
+        unsigned long codePoint = *unit;
+        if (isHighSurrogate(*unit) && isLowSurrogate(unit[1])) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (unit[1] - 0xDC00u);
+            ++unit;
+        } else if (isHighSurrogate(*unit) || isLowSurrogate(*unit)) {
+            // A surrogate without its partner encodes no character.
+            codePoint = 0xFFFD;
+        }
+        out = appendUtf8(out, codePoint);
+        if (out - chunk > kUtf8ChunkSize - kUtf8ChunkMargin) {
+            *out = '\0';
+            total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
+            out = chunk;
+        }
+    }
+    // The last (possibly empty) chunk always goes out, so an empty string
+    // answers like an empty byte string: 0 when open, -1 when closed.
+    *out = '\0';
+    total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
+    if (held != nullptr)
+        held->release();
+    return total;
+}
