@@ -50,6 +50,16 @@ struct Run {
     std::string status;         // "0", "1", or "-" when there is no status file
     std::string blocks;         // the failure blocks' text, for JUnit
 
+    // The test tag, or for a report that lost its header (an abort or a crash
+    // before anything was flushed) the report's file name without extension.
+    std::string name() const {
+        if (!tag.empty())
+            return tag;
+        std::string base = report.substr(report.find_last_of("/\\") + 1);
+        const auto dot = base.rfind('.');
+        return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+    }
+
     bool failed() const {
         return failureBlocks > 0 || (sawFailedCount && failedAssertions != 0) ||
                ending != Ending::Summary || status == "1";
@@ -209,7 +219,7 @@ bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
     out << "  <testsuite name=\"zktest\" tests=\"" << runs.size() << "\" failures=\"" << failures
         << "\" errors=\"0\">\n";
     for (const Run& run : runs) {
-        const std::string name = run.tag.empty() ? run.report : run.tag;
+        const std::string name = run.name();
         out << "    <testcase classname=\"" << xmlEscape(run.report) << "\" name=\""
             << xmlEscape(name) << "\"";
         if (!run.failed()) {
@@ -226,11 +236,11 @@ bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
 void printTable(const std::vector<Run>& runs) {
     std::size_t tagWidth = 8;
     for (const Run& run : runs)
-        tagWidth = std::max(tagWidth, (run.tag.empty() ? run.report : run.tag).size());
+        tagWidth = std::max(tagWidth, run.name().size());
     std::printf("%-*s  %10s  %8s  %-13s  %s\n", static_cast<int>(tagWidth), "TEST", "ASSERTIONS",
                 "FAILURES", "ENDED BY", "STATUS");
     for (const Run& run : runs) {
-        const std::string name = run.tag.empty() ? run.report : run.tag;
+        const std::string name = run.name();
         char assertions[32];
         if (run.assertions < 0)
             std::snprintf(assertions, sizeof assertions, "-");
