@@ -26,6 +26,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/zktestConfigVersion
 install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/zktestConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/zktestConfigVersion.cmake
+  cmake/ZktestAddTest.cmake
+  cmake/ZktestRunTest.cmake
   DESTINATION ${ZKTEST_CMAKE_DIR})
 
 # pkg-config: the prefix is found from the .pc file's own folder, unless an

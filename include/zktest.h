@@ -12,5 +12,6 @@
 #include "zkoptions.h"
 #include "zktest_vector.h"
 #include "zkqe_test.h"
+#include "zkqe_check.h"
 
 #endif

@@ -112,6 +112,44 @@ function(run_consumer what program)
 endfunction()
 run_consumer("consumer built with find_package" ${consumer_build}/t)
 
+# ---- zktest_add_test through CTest -------------------------------------------
+# The consumer registers four runs: "pass" must pass; "fail" (a failed
+# assertion), "hang" (aborted by its alarm) and "crash" (an access violation)
+# must fail, each naming its report and the crash its line.
+execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --output-on-failure
+  WORKING_DIRECTORY ${consumer_build}
+  RESULT_VARIABLE ctest_result OUTPUT_VARIABLE ctest_out ERROR_VARIABLE ctest_err)
+file(WRITE ${WORK_DIR}/consumer-ctest.txt "${ctest_out}${ctest_err}")
+if(ctest_result EQUAL 0)
+  message(FATAL_ERROR "the consumer's ctest passed although three runs must fail:\n${ctest_out}")
+endif()
+foreach(expected
+    "Test #1: pass [.]+ +Passed"
+    "Test #2: fail [.]+[*]+Failed"
+    "Test #3: hang [.]+[*]+Failed"
+    "Test #4: crash [.]+[*]+Failed"
+    "the program ended with status 1"
+    "the program did not end normally"
+    "crash: Access Violation at pc 0x[0-9A-F]+ [(]code 0xc0000005[)]"
+    "report: [^\n]*/zktest-runs/fail/fail[.]out"
+    "25% tests passed, 3 tests failed out of 4")
+  if(NOT ctest_out MATCHES "${expected}")
+    message(FATAL_ERROR "the consumer's ctest output lacks '${expected}':\n${ctest_out}")
+  endif()
+endforeach()
+message(STATUS "zktest_add_test through CTest: ok")
+
+# ---- zkreport over those reports ----------------------------------------------
+set(runs ${consumer_build}/zktest-runs)
+execute_process(COMMAND ${stage}/bin/zkreport --junit ${WORK_DIR}/junit.xml
+    ${runs}/pass/pass.out ${runs}/fail/fail.out ${runs}/hang/hang.out ${runs}/crash/crash.out
+  RESULT_VARIABLE report_result OUTPUT_VARIABLE report_out ERROR_VARIABLE report_err)
+file(WRITE ${WORK_DIR}/zkreport.txt "${report_out}${report_err}")
+if(NOT report_result EQUAL 1 OR NOT report_out MATCHES "4 runs, 3 failed\n$")
+  message(FATAL_ERROR "zkreport ended with ${report_result}:\n${report_out}${report_err}")
+endif()
+message(STATUS "zkreport over the consumer's reports: ok")
+
 # ---- pkg-config ----------------------------------------------------------------
 if(NOT PKG_CONFIG)
   message(STATUS "pkg-config: not found, skipped")

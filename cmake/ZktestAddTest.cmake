@@ -1,0 +1,37 @@
+# zktest_add_test(<target> [NAME <test name>] [TIMEOUT <seconds>] [ARGS <arg>...])
+#
+# Registers a zktest test program with CTest. The program runs in its own
+# folder of the build tree, where its report and status file land; -L arms
+# the alarm from TIMEOUT so a hung program aborts itself, and -G names a
+# crash file so a crash leaves its line. The CTest test fails when go()
+# returns non-zero, the program aborts or crashes, or a status file is left
+# at "1"; its output names the report and quotes the crash line.
+set(_ZKTEST_RUN_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZktestRunTest.cmake")
+
+function(zktest_add_test target)
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "ARGS" ${ARGN})
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${target})
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set(workdir "${CMAKE_CURRENT_BINARY_DIR}/zktest-runs/${ARG_NAME}")
+  string(REPLACE ";" "\\;" args "${ARG_ARGS}")
+  set(emulator "")
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    string(REPLACE ";" "\\;" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  endif()
+  add_test(NAME ${ARG_NAME}
+    COMMAND ${CMAKE_COMMAND}
+      "-DZKTEST_PROGRAM=$<TARGET_FILE:${target}>"
+      "-DZKTEST_NAME=${ARG_NAME}"
+      "-DZKTEST_WORKDIR=${workdir}"
+      "-DZKTEST_TIMEOUT=${ARG_TIMEOUT}"
+      "-DZKTEST_ARGS=${args}"
+      "-DZKTEST_EMULATOR=${emulator}"
+      -P "${_ZKTEST_RUN_SCRIPT}")
+  # CTest's own limit is only a backstop behind the program's alarm.
+  math(EXPR backstop "${ARG_TIMEOUT} + 60")
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${backstop})
+endfunction()

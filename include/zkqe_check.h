@@ -1,0 +1,33 @@
+// Assertion macros: the expression's own text becomes the assertion tag and
+// the call site its file and line, so a failure block points at the check.
+//
+// Inside a test body (a member function of a class derived from ZKQETest):
+//   ZKQE_CHECK(cond)            assertTrue with the text of cond
+//   ZKQE_CHECK_ID(cond, id)     the same, with an identifier
+//   ZKQE_CHECK_SMALL(value)     assertSmall against the object's threshold
+//   ZKQE_CHECK_NEAR(a, b)       assertSmall of a - b, tagged "a - b"
+// Anywhere else, the _ON forms take the test object first:
+//   ZKQE_CHECK_ON(test, cond), ZKQE_CHECK_ID_ON(test, cond, id),
+//   ZKQE_CHECK_SMALL_ON(test, value), ZKQE_CHECK_NEAR_ON(test, a, b)
+//
+// Each macro is one expression: it evaluates every argument exactly once,
+// stands as a single statement after an `if` without braces, and yields the
+// assertion's result (true when it passed).
+#ifndef ZKQE_CHECK_H
+#define ZKQE_CHECK_H
+
+#define ZKQE_CHECK_ID_ON(test, cond, id)                                                           \
+    ((test).assertTrue(#cond, __FILE__, __LINE__, static_cast<bool>(cond), (id)))
+#define ZKQE_CHECK_ON(test, cond) ZKQE_CHECK_ID_ON(test, cond, nullptr)
+#define ZKQE_CHECK_SMALL_ON(test, value)                                                           \
+    ((test).assertSmall(#value, __FILE__, __LINE__, static_cast<double>(value), nullptr))
+#define ZKQE_CHECK_NEAR_ON(test, a, b)                                                             \
+    ((test).assertSmall(#a " - " #b, __FILE__, __LINE__,                                           \
+                        static_cast<double>(a) - static_cast<double>(b), nullptr))
+
+#define ZKQE_CHECK(cond) ZKQE_CHECK_ON(*this, cond)
+#define ZKQE_CHECK_ID(cond, id) ZKQE_CHECK_ID_ON(*this, cond, id)
+#define ZKQE_CHECK_SMALL(value) ZKQE_CHECK_SMALL_ON(*this, value)
+#define ZKQE_CHECK_NEAR(a, b) ZKQE_CHECK_NEAR_ON(*this, a, b)
+
+#endif

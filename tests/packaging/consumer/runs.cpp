@@ -1,0 +1,32 @@
+// Four small test programs in one source, chosen at build time, that show
+// how CTest sees zktest runs registered with zktest_add_test: one passes,
+// one fails an assertion, one hangs until its alarm aborts it, one crashes.
+#include <zktest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+class ConsumerTest : public ZKQETest {
+public:
+    ConsumerTest() : ZKQETest(ZKTEST_CONSUMER_TAG) {}
+
+    void runTest() override {
+        ZKQE_CHECK(1 + 1 == 2);
+        if (kind == "fail")
+            ZKQE_CHECK_ID(2 + 2 == 5, "arithmetic");
+        if (kind == "hang")
+            std::this_thread::sleep_for(std::chrono::hours(1));
+        if (kind == "crash")
+            *static_cast<volatile int*>(nullptr) = 1;
+    }
+
+private:
+    const std::string kind = ZKTEST_CONSUMER_TAG;
+};
+
+int main(int argc, char** argv) {
+    ConsumerTest test;
+    test.processDefaultArguments(argc, argv);
+    return test.go();
+}

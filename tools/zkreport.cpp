@@ -1,0 +1,296 @@
+// zkreport: reads zktest report files (and the status files beside them),
+// prints one row per run and exits non-zero when any run failed or did not
+// end in order. With --junit FILE it also writes JUnit XML for CI servers.
+//
+// It parses exactly the lines the library writes: the "## " header that opens
+// a run (or the prefix-less header of a file started by changeOutputFile), the
+// failure blocks, the end lines and the summary. Reports written on Windows
+// carry "\r\n" line ends; the "\r" is dropped.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kRunHeader[] = "## -------------------------------";
+const char kFileHeader[] = "#-------------------------------";
+const char kBlockLine[] = "## -       ";
+
+enum class Ending { NoSummary, Summary, FailureLimit, Exception, Exit };
+
+const char* endingText(Ending ending) {
+    switch (ending) {
+    case Ending::Summary:
+        return "summary";
+    case Ending::FailureLimit:
+        return "failure limit";
+    case Ending::Exception:
+        return "exception";
+    case Ending::Exit:
+        return "exit";
+    case Ending::NoSummary:
+        break;
+    }
+    return "no summary";
+}
+
+struct Run {
+    std::string report;
+    std::string tag;
+    long assertions = -1;       // process-wide count from the summary; -1 when absent
+    long failedAssertions = 0;  // process-wide; negative after a fatal error
+    bool sawFailedCount = false;
+    int failureBlocks = 0;      // failure blocks written by this run
+    Ending ending = Ending::NoSummary;
+    std::string status;         // "0", "1", or "-" when there is no status file
+    std::string blocks;         // the failure blocks' text, for JUnit
+
+    // The test tag, or for a report that lost its header (an abort or a crash
+    // before anything was flushed) the report's file name without extension.
+    std::string name() const {
+        if (!tag.empty())
+            return tag;
+        std::string base = report.substr(report.find_last_of("/\\") + 1);
+        const auto dot = base.rfind('.');
+        return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+    }
+
+    bool failed() const {
+        return failureBlocks > 0 || (sawFailedCount && failedAssertions != 0) ||
+               ending != Ending::Summary || status == "1";
+    }
+};
+
+bool startsWith(const std::string& line, const char* prefix) {
+    return line.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// "## Label = value" or "Label     = value": the text after the first "= ".
+std::string valueOf(const std::string& line) {
+    const auto at = line.find("= ");
+    return at == std::string::npos ? std::string() : line.substr(at + 2);
+}
+
+bool summaryLine(const std::string& line, const char* label, long& value) {
+    const std::string prefix = std::string("## ") + label + " = ";
+    if (!startsWith(line, prefix.c_str()))
+        return false;
+    value = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
+    return true;
+}
+
+// The status file of a report: the same name with the extension ".sta".
+std::string statusOf(const std::string& report) {
+    std::string name = report;
+    const auto slash = name.find_last_of("/\\");
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        name.erase(dot);
+    name += ".sta";
+    std::ifstream in(name, std::ios::binary);
+    char c = 0;
+    if (!in.get(c))
+        return "-";
+    return std::string(1, c);
+}
+
+bool readRuns(const std::string& path, std::vector<Run>& runs) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    const std::string status = statusOf(path);
+    const std::size_t first = runs.size();
+    std::string line;
+    Run* run = nullptr;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == kRunHeader || line == kFileHeader) {
+            runs.emplace_back();
+            run = &runs.back();
+            run->report = path;
+            continue;
+        }
+        if (run == nullptr) {
+            // Lines before any header: a report whose header was lost.
+            runs.emplace_back();
+            run = &runs.back();
+            run->report = path;
+        }
+        long value = 0;
+        if (startsWith(line, "## TestTag ") || startsWith(line, "TestTag ")) {
+            run->tag = valueOf(line);
+        } else if (startsWith(line, kBlockLine)) {
+            if (line.find("AssertionTag = ") != std::string::npos)
+                ++run->failureBlocks;
+            run->blocks += line.substr(std::strlen(kBlockLine)) + "\n";
+        } else if (summaryLine(line, "MaxFailuresEnd", value)) {
+            run->ending = Ending::FailureLimit;
+        } else if (summaryLine(line, "ExceptionEnd", value)) {
+            run->ending = Ending::Exception;
+        } else if (summaryLine(line, "ExitEnd", value)) {
+            run->ending = Ending::Exit;
+        } else if (summaryLine(line, "Assertions", value)) {
+            run->assertions = value; // the last one is the process-wide count
+        } else if (summaryLine(line, "FailedAssertions", value)) {
+            run->failedAssertions = value;
+            run->sawFailedCount = true;
+            if (run->ending == Ending::NoSummary)
+                run->ending = Ending::Summary;
+        }
+    }
+    if (runs.size() == first) {
+        runs.emplace_back();
+        runs.back().report = path;
+    }
+    // The status file speaks for the process, whose last run is the file's last.
+    runs.back().status = status;
+    for (std::size_t i = first; i + 1 < runs.size(); ++i)
+        runs[i].status = status == "1" ? "-" : status;
+    return true;
+}
+
+std::string xmlEscape(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            // Control characters other than tab and line feed are not allowed in XML 1.0.
+            if (c < 0x20 && c != '\t' && c != '\n')
+                out += '?';
+            else
+                out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string failureMessage(const Run& run) {
+    std::ostringstream text;
+    if (run.failureBlocks > 0)
+        text << run.failureBlocks << " failed assertion" << (run.failureBlocks == 1 ? "" : "s");
+    if (run.ending != Ending::Summary) {
+        if (text.tellp() > 0)
+            text << "; ";
+        text << "ended by " << endingText(run.ending);
+    }
+    if (run.sawFailedCount && run.failedAssertions < 0) {
+        if (text.tellp() > 0)
+            text << "; ";
+        text << "fatal error " << run.failedAssertions;
+    }
+    if (run.status == "1") {
+        if (text.tellp() > 0)
+            text << "; ";
+        text << "status file left at 1";
+    }
+    return text.str();
+}
+
+bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    int failures = 0;
+    for (const Run& run : runs)
+        failures += run.failed() ? 1 : 0;
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out << "<testsuites tests=\"" << runs.size() << "\" failures=\"" << failures << "\">\n";
+    out << "  <testsuite name=\"zktest\" tests=\"" << runs.size() << "\" failures=\"" << failures
+        << "\" errors=\"0\">\n";
+    for (const Run& run : runs) {
+        const std::string name = run.name();
+        out << "    <testcase classname=\"" << xmlEscape(run.report) << "\" name=\""
+            << xmlEscape(name) << "\"";
+        if (!run.failed()) {
+            out << "/>\n";
+            continue;
+        }
+        out << ">\n      <failure message=\"" << xmlEscape(failureMessage(run)) << "\">"
+            << xmlEscape(run.blocks) << "</failure>\n    </testcase>\n";
+    }
+    out << "  </testsuite>\n</testsuites>\n";
+    return static_cast<bool>(out);
+}
+
+void printTable(const std::vector<Run>& runs) {
+    std::size_t tagWidth = 8;
+    for (const Run& run : runs)
+        tagWidth = std::max(tagWidth, run.name().size());
+    std::printf("%-*s  %10s  %8s  %-13s  %s\n", static_cast<int>(tagWidth), "TEST", "ASSERTIONS",
+                "FAILURES", "ENDED BY", "STATUS");
+    for (const Run& run : runs) {
+        const std::string name = run.name();
+        char assertions[32];
+        if (run.assertions < 0)
+            std::snprintf(assertions, sizeof assertions, "-");
+        else
+            std::snprintf(assertions, sizeof assertions, "%ld", run.assertions);
+        std::printf("%-*s  %10s  %8d  %-13s  %s\n", static_cast<int>(tagWidth), name.c_str(),
+                    assertions, run.failureBlocks, endingText(run.ending), run.status.c_str());
+    }
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: zkreport [--junit FILE] REPORT...\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string junit;
+    std::vector<std::string> reports;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--junit") == 0) {
+            if (++i >= argc)
+                return usage();
+            junit = argv[i];
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            usage();
+            return 0;
+        } else {
+            reports.push_back(argv[i]);
+        }
+    }
+    if (reports.empty())
+        return usage();
+
+    std::vector<Run> runs;
+    for (const std::string& report : reports) {
+        if (!readRuns(report, runs)) {
+            std::fprintf(stderr, "zkreport: cannot read %s\n", report.c_str());
+            return 2;
+        }
+    }
+    printTable(runs);
+    int failed = 0;
+    for (const Run& run : runs)
+        failed += run.failed() ? 1 : 0;
+    std::printf("%zu run%s, %d failed\n", runs.size(), runs.size() == 1 ? "" : "s", failed);
+    if (!junit.empty() && !writeJunit(junit, runs)) {
+        std::fprintf(stderr, "zkreport: cannot write %s\n", junit.c_str());
+        return 2;
+    }
+    return failed == 0 ? 0 : 1;
+}
