@@ -44,6 +44,8 @@ void lockDelete(void* storage);
 // turn false (when this thread starts one) but never back to true, so a
 // thread that sees true may update shared counters without atomic
 // read-modify-write instructions: no other thread can exist to race with it.
+// Threads are those the C library starts (std::thread, pthread_create); a
+// thread made with a bare clone system call is not seen.
 inline bool processIsSingleThreaded() {
 #if defined(ZKQE_HAVE_LIBC_SINGLE_THREADED)
     return __libc_single_threaded != 0;

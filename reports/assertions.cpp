@@ -2,12 +2,13 @@
 // failure block they write, the run/function/step tag lines, the resets of
 // the process-wide counts and the user-defined fatal error.
 //
-// A passing assertion takes no lock and makes no call: it counts with one
-// atomic operation and writes nothing, not even lastAssertionFailed when that
-// is already false, so threads asserting on one object do not contend for
-// the object's memory. A failure is reported entirely under the object's mutex, held
-// through a guard so that tooManyFailures leaves it released; the failed
-// count's mutex is taken inside it (object mutex first, never the reverse).
+// A passing assertion takes no lock and makes no call: it counts inline
+// (reports/counters.h) and writes nothing, not even lastAssertionFailed when
+// that is already false, so threads asserting on one object do not contend
+// for the object's memory. A failure is reported entirely under the object's
+// mutex, held through a guard so that tooManyFailures leaves it released; the
+// failed count's mutex is taken inside it (object mutex first, never the
+// reverse).
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
