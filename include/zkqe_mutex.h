@@ -6,6 +6,13 @@
 
 #include "zkqe_export.h"
 
+#include <atomic>
+
+namespace zkqe {
+// The library's own access to the counts (a passing assertion counts inline).
+class CounterAccess;
+} // namespace zkqe
+
 // A recursive lock that can initialise itself on first acquisition, so that
 // one in zero-filled static storage is valid before any constructor runs.
 class ZKQE_API ZKQEMutex {
@@ -54,7 +61,8 @@ private:
     ZKQEMutex* mutex_;
 };
 
-// Process-wide count of assertions attempted. A negative count is frozen.
+// Process-wide count of assertions attempted. A negative count is frozen; the
+// count stops at its largest value rather than wrap.
 class ZKQE_API ZKQESingletonAssertionCounter {
 public:
     ~ZKQESingletonAssertionCounter() {}
@@ -66,8 +74,12 @@ public:
     static ZKQESingletonAssertionCounter& getZKQESingletonAssertionCounter();
 
 private:
+    friend class zkqe::CounterAccess;
     ZKQESingletonAssertionCounter() {}
-    static int count_;
+    // Atomic because incrCount takes no lock: every passing assertion of
+    // every thread comes through it. The other operations hold the
+    // assertion-count mutex.
+    static std::atomic<int> count_;
 };
 
 // Process-wide count of failed assertions. A fatal error freezes it at a
@@ -88,8 +100,11 @@ public:
     static ZKQESingletonAssertionFailedCounter& getZKQESingletonAssertionFailedCounter();
 
 private:
+    friend class zkqe::CounterAccess;
     ZKQESingletonAssertionFailedCounter() {}
-    static int count_;
+    // Changed only under the failed-count mutex; atomic like the assertion
+    // count so that both share one increment.
+    static std::atomic<int> count_;
 };
 
 #endif

@@ -2,13 +2,17 @@
 // failure block they write, the run/function/step tag lines, the resets of
 // the process-wide counts and the user-defined fatal error.
 //
-// A passing assertion takes no lock but its counter's own and writes
-// nothing. A failure is reported entirely under the object's mutex, held
-// through a guard so that tooManyFailures leaves it released; the failed
-// count's mutex is taken inside it (object mutex first, never the reverse).
+// A passing assertion takes no lock and makes no call: it counts inline
+// (reports/counters.h) and writes nothing, not even lastAssertionFailed when
+// that is already false, so threads asserting on one object do not contend
+// for the object's memory. A failure is reported entirely under the object's
+// mutex, held through a guard so that tooManyFailures leaves it released; the
+// failed count's mutex is taken inside it (object mutex first, never the
+// reverse).
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
+#include "reports/counters.h"
 #include "reports/report_support.h"
 
 #include <cstdlib>
@@ -17,14 +21,26 @@
 using zkqe::kReportPrefix;
 using zkqe::printable;
 
+namespace {
+
+// Skipping the store when the flag is already clear leaves the same value
+// and orders this pass before any concurrent failure, as an earlier store
+// would have.
+void clearLastFailed(std::atomic<bool>& lastFailed) {
+    if (lastFailed.load(std::memory_order_relaxed))
+        lastFailed.store(false, std::memory_order_relaxed);
+}
+
+} // namespace
+
 // The result is this assertion's own outcome rather than a re-read of
 // lastAssertionFailed, which another thread's assertion may have changed in
 // between.
 bool ZKQETest::assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
                           const char* id) {
-    ZKQESingletonAssertionCounter::incrCount();
+    zkqe::CounterAccess::countAssertion();
     if (condition) {
-        lastAssertionFailed_.store(false, std::memory_order_relaxed);
+        clearLastFailed(lastAssertionFailed_);
         return true;
     }
     reportAssertionFailure(tag, fileName, lineNumber, id);
@@ -33,12 +49,12 @@ bool ZKQETest::assertTrue(const char* tag, const char* fileName, int lineNumber,
 
 bool ZKQETest::assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
                            const char* id) {
-    ZKQESingletonAssertionCounter::incrCount();
+    zkqe::CounterAccess::countAssertion();
     // Strict comparisons: a value equal to the threshold passes, and so does
     // a NaN, which compares false both ways.
     const bool failed = value > threshold_ || -value > threshold_;
     if (!failed) {
-        lastAssertionFailed_.store(false, std::memory_order_relaxed);
+        clearLastFailed(lastAssertionFailed_);
         return true;
     }
     reportAssertionFailure(tag, fileName, lineNumber, id);
