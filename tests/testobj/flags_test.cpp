@@ -242,4 +242,21 @@ TEST(FlagsTest, CrashGuardNamesTheFaultInItsTarget) {
     EXPECT_EQ("1", readFile(dir.file("crash.sta")));
 }
 
+ZKTEST_CHILD_SCENARIO(escape_run) {
+    Probe test("escape", "", ".", "escape.out");
+    test.processDefaultArguments(argc, argv);
+    test.go();
+    // Thrown in the test program's own code, outside go(): nothing catches it.
+    throw 42;
+}
+
+TEST(FlagsTest, CrashGuardNamesAnEscapedExceptionThrownByTheProgram) {
+    TempDir dir;
+    auto result = runIn(dir, "escape_run", {"-G", "crash.txt"});
+    EXPECT_TRUE(result.aborted()) << result.describe();
+    const std::string line = readFile(dir.file("crash.txt"));
+    EXPECT_TRUE(std::regex_match(line, std::regex("Unknown at pc 0x0+ \\(code 0xe06d7363\\)\r?\n")))
+        << line;
+}
+
 } // namespace
