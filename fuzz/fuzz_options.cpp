@@ -12,7 +12,7 @@
 //  - the result counts exactly the words that name a registered option;
 //  - standard error receives "unrecognized option: <word>\n" for every other
 //    word that begins with '-', and nothing else.
-// Standard error is caught in a file around each call; sanitizer reports go
+// Standard error is caught in a memory file around each call; sanitizer reports go
 // to a copy of the real one.
 #include "zkoptions.h"
 
@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -97,7 +98,7 @@ char logContext = 'l';
 char errorContext = 'e';
 
 int savedStderr = -1;
-FILE* capture = nullptr;
+int capture = -1; // where standard error goes during a call
 
 // Splits and processes `text` and checks everything against the model.
 void checkProcessing(const std::string& text) {
@@ -125,19 +126,19 @@ void checkProcessing(const std::string& text) {
 
     calls.clear();
     std::fflush(stderr);
-    CHECK(std::fseek(capture, 0, SEEK_SET) == 0);
-    CHECK(ftruncate(fileno(capture), 0) == 0);
-    dup2(fileno(capture), 2);
+    CHECK(ftruncate(capture, 0) == 0 && lseek(capture, 0, SEEK_SET) == 0);
+    CHECK(dup2(capture, 2) == 2);
     const int matches = handler.process_opts(text.c_str());
     std::fflush(stderr);
-    dup2(savedStderr, 2);
+    CHECK(dup2(savedStderr, 2) == 2);
 
     std::string err;
-    CHECK(std::fseek(capture, 0, SEEK_SET) == 0);
+    CHECK(lseek(capture, 0, SEEK_SET) == 0);
     char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, capture)) > 0)
-        err.append(chunk, got);
+    ssize_t got;
+    while ((got = read(capture, chunk, sizeof chunk)) > 0)
+        err.append(chunk, static_cast<std::size_t>(got));
+    CHECK(got == 0);
 
     CHECK(matches == expectedMatches);
     CHECK(err == expectedErr);
@@ -164,7 +165,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Sanitizer reports must still reach the terminal while standard error
     // is caught.
     __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(savedStderr)));
-    capture = std::tmpfile();
+    // A file in memory: it is emptied and read back twice per input.
+    capture = memfd_create("zktest-fuzz-stderr", MFD_CLOEXEC);
+    if (capture < 0) {
+        std::perror("memfd_create");
+        std::abort();
+    }
     return 0;
 }
 
