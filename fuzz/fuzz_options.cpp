@@ -12,8 +12,8 @@
 //  - the result counts exactly the words that name a registered option;
 //  - standard error receives "unrecognized option: <word>\n" for every other
 //    word that begins with '-', and nothing else.
-// Standard error is caught in a memory file around each call; sanitizer reports go
-// to a copy of the real one.
+// Standard error is caught in a memory file around each call; sanitizer
+// reports go to a copy of the real one.
 #include "zkoptions.h"
 
 #include <sanitizer/common_interface_defs.h>
