@@ -56,9 +56,10 @@ inline int countSteps(int steps, bool (*rule)(int)) {
     return n;
 }
 
-// The counts of a run are divided by this on the emulated legs and under
-// the thread sanitizer, where every write is many times slower;
-// ZKTEST_STRESS_DIVISOR overrides it (1 runs the full counts everywhere).
+// The counts of a run are divided by this on the emulated legs, where every
+// write and every thread switch is many times slower (the thread sanitizer
+// runs the full counts in seconds); ZKTEST_STRESS_DIVISOR overrides it (1
+// runs the full counts everywhere).
 inline int scaleDivisor() {
     if (const char* divisor = std::getenv("ZKTEST_STRESS_DIVISOR")) {
         const int value = std::atoi(divisor);
@@ -69,16 +70,7 @@ inline int scaleDivisor() {
     return 10; // run under an emulator (qemu, wine)
 #else
     const char* emulator = std::getenv("ZKTEST_EMULATOR");
-    if (emulator != nullptr && *emulator != '\0')
-        return 10;
-#if defined(__SANITIZE_THREAD__)
-    return 4;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-    return 4;
-#endif
-#endif
-    return 1;
+    return emulator != nullptr && *emulator != '\0' ? 10 : 1;
 #endif
 }
 

@@ -6,7 +6,7 @@
 // exact.
 //
 // The full counts (8 workers x 10,000 failures on one object) run natively;
-// the emulated legs and the thread sanitizer divide them (stress_plan.h).
+// the emulated legs divide them (stress_plan.h).
 #include "report_checker.h"
 #include "stress_plan.h"
 #include "zktest.h"
