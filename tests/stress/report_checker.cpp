@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 
 namespace stress {
@@ -40,15 +39,23 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-// A "<kind><worker>.<step>" name; false when `text` is not one.
+// Reads the digits of `text` from `at` on into `value`; false when there
+// are none (or too many for an int).
+bool parseNumber(const std::string& text, std::size_t& at, int& value) {
+    const std::size_t start = at;
+    value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 9)
+        value = value * 10 + (text[at++] - '0');
+    return at > start && (at == text.size() || text[at] < '0' || text[at] > '9');
+}
+
+// A "<kind><worker>.<step>" name; false when `text` is not one. (Parsed by
+// hand: the checker reads tens of thousands of names, also under emulators
+// and memory checkers.)
 bool parseName(const std::string& text, char kind, int& worker, int& step) {
-    static const std::regex pattern("([a-zA-Z])([0-9]+)\\.([0-9]+)");
-    std::smatch match;
-    if (!std::regex_match(text, match, pattern) || match[1].str()[0] != kind)
-        return false;
-    worker = std::stoi(match[2].str());
-    step = std::stoi(match[3].str());
-    return true;
+    std::size_t at = 1;
+    return !text.empty() && text[0] == kind && parseNumber(text, at, worker) && at < text.size() &&
+           text[at++] == '.' && parseNumber(text, at, step) && at == text.size();
 }
 
 class Checker {
