@@ -56,10 +56,11 @@ inline int countSteps(int steps, bool (*rule)(int)) {
     return n;
 }
 
-// The counts of a run are divided by this on the emulated legs, where every
-// write and every thread switch is many times slower (the thread sanitizer
-// runs the full counts in seconds); ZKTEST_STRESS_DIVISOR overrides it (1
-// runs the full counts everywhere).
+// The counts of a run are divided by this on the emulated legs (qemu, wine,
+// and valgrind, which the memory-checking leg puts in front of children the
+// same way), where every write is several times slower; the thread sanitizer
+// runs the full counts in seconds. ZKTEST_STRESS_DIVISOR overrides it (1 runs
+// the full counts everywhere).
 inline int scaleDivisor() {
     if (const char* divisor = std::getenv("ZKTEST_STRESS_DIVISOR")) {
         const int value = std::atoi(divisor);
@@ -67,10 +68,10 @@ inline int scaleDivisor() {
             return value;
     }
 #if defined(ZKTEST_STRESS_CROSS_BUILD)
-    return 10; // run under an emulator (qemu, wine)
+    return 4; // run under an emulator (qemu, wine)
 #else
     const char* emulator = std::getenv("ZKTEST_EMULATOR");
-    return emulator != nullptr && *emulator != '\0' ? 10 : 1;
+    return emulator != nullptr && *emulator != '\0' ? 4 : 1;
 #endif
 }
 
