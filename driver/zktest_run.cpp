@@ -85,26 +85,14 @@ int ZKQETest::go() {
         (file[0] == '/' || std::strchr(file, separator) != nullptr))
         outputDir_[0] = '\0';
 
-    const std::size_t dirLength = outputDir_ != nullptr ? std::strlen(outputDir_) : 0;
-    const std::size_t fileLength = std::strlen(file);
-    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
-    if (path == nullptr)
-        zkqe::outOfMemory();
+    // The prefix ends in the separator; the directory keeps its '/'.
     std::size_t prefixLength = 0;
-    if (dirLength > 0) {
-        std::memcpy(path, outputDir_, dirLength);
-        prefixLength = dirLength;
-        // The prefix ends in the separator; the directory keeps its '/'.
-        if (path[prefixLength - 1] == '/')
-            path[prefixLength - 1] = separator;
-        if (path[prefixLength - 1] != separator)
-            path[prefixLength++] = separator;
-    }
+    char* path = zkqe::joinReportPath(outputDir_, file, true, &prefixLength);
+    const char afterPrefix = path[prefixLength];
     path[prefixLength] = '\0';
-
     ZKQESingletonFileObject::getZKQESingletonFileObject(path, file);
+    path[prefixLength] = afterPrefix;
 
-    std::memcpy(path + prefixLength, file, fileLength + 1);
     replaceString_(fullOutputFileName, path);
     std::free(path);
 

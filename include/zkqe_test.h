@@ -158,6 +158,9 @@ private:
     void processFlaggedArgs();
     void prepareForFilePtrOutput();
     void closePrimaryOutput();
+    // Closes the report FILE and the stream; a failed close is reported
+    // through perror with `closeFailedText`.
+    void closeReport_(const char* closeFailedText);
     // Releases a string field and stores a copy of `text` in it.
     void replaceString_(char*& field, const char* text);
 };

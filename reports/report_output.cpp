@@ -30,13 +30,9 @@ const char kAsterisks[] =
 
 namespace zkqe {
 
-bool isStandardStream(const FILE* file) {
-    return file == stdout || file == stderr;
-}
-
 int closeReportFile(FILE* file) {
-    if (isStandardStream(file))
-        return std::fflush(const_cast<FILE*>(file)) == 0 ? 0 : EOF;
+    if (file == stdout || file == stderr)
+        return std::fflush(file) == 0 ? 0 : EOF;
     return std::fclose(file);
 }
 
@@ -46,6 +42,29 @@ void usageErrorBox(const char* message) {
     qe_fprintf(stderr, "%s", kAsterisks);
     std::fflush(stderr);
     std::abort();
+}
+
+char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
+                     std::size_t* prefixLength) {
+    const char separator = pathSeparator[0];
+    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
+    if (path == nullptr)
+        outOfMemory();
+    std::size_t length = 0;
+    if (dirLength > 0) {
+        std::memcpy(path, directory, dirLength);
+        length = dirLength;
+        if (trailingSlashIsSeparator && path[length - 1] == '/')
+            path[length - 1] = separator;
+        if (path[length - 1] != separator)
+            path[length++] = separator;
+    }
+    if (prefixLength != nullptr)
+        *prefixLength = length;
+    std::memcpy(path + length, file, fileLength + 1);
+    return path;
 }
 
 void outOfMemory() {
@@ -151,10 +170,14 @@ void ZKQETest::callExit() {
 }
 
 void ZKQETest::closePrimaryOutput() {
+    closeReport_("Closed failed in closePrimaryOutput");
+}
+
+void ZKQETest::closeReport_(const char* closeFailedText) {
     if (primaryOutput != nullptr) {
         errno = 0;
         if (zkqe::closeReportFile(primaryOutput) != 0)
-            std::perror("Closed failed in closePrimaryOutput");
+            std::perror(closeFailedText);
         // fclose releases the FILE even when it reports a failure, so the
         // pointer is dropped either way: writing through it again would use
         // freed memory.
@@ -170,16 +193,9 @@ void ZKQETest::changeOutputFile(const char* name) {
         qe_fprintf(stderr, "*** ERROR: changeOutputFile needs a file name\n");
         return;
     }
-    if (primaryOutput != nullptr) {
-        errno = 0;
-        if (zkqe::closeReportFile(primaryOutput) != 0)
-            std::perror("Closed failed in changeOutputFile");
-        primaryOutput = nullptr;
-    }
     // The stream is closed too, so that the next outStream() writes into the
     // new file rather than on into the one being left.
-    if (outputStream.is_open())
-        outputStream.close();
+    closeReport_("Closed failed in changeOutputFile");
 
     // The file the object started with gets its name in entry 0 at the first
     // change, so that coming back to it appends instead of truncating it.
@@ -206,21 +222,8 @@ void ZKQETest::changeOutputFile(const char* name) {
 }
 
 void ZKQETest::createFullOutputFileName() {
-    const char separator = pathSeparator[0];
-    const char* file = outputFile_ != nullptr ? outputFile_ : "";
-    const std::size_t dirLength = outputDir_ != nullptr ? std::strlen(outputDir_) : 0;
-    const std::size_t fileLength = std::strlen(file);
-    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
-    if (path == nullptr)
-        zkqe::outOfMemory();
-    std::size_t length = 0;
-    if (dirLength > 0) {
-        std::memcpy(path, outputDir_, dirLength);
-        length = dirLength;
-        if (path[length - 1] != separator)
-            path[length++] = separator;
-    }
-    std::memcpy(path + length, file, fileLength + 1);
+    char* path =
+        zkqe::joinReportPath(outputDir_, outputFile_ != nullptr ? outputFile_ : "", false, nullptr);
     replaceString_(fullOutputFileName, path);
     std::free(path);
 }

@@ -3,6 +3,7 @@
 #ifndef ZKQE_REPORTS_REPORT_SUPPORT_H
 #define ZKQE_REPORTS_REPORT_SUPPORT_H
 
+#include <cstddef>
 #include <cstdio>
 
 namespace zkqe {
@@ -21,12 +22,17 @@ inline const char* printable(const char* text) {
 // from the rest of the program.
 int closeReportFile(FILE* file);
 
-// True for the process's standard output and standard error.
-bool isStandardStream(const FILE* file);
-
 // Writes a usage error between two lines of 71 asterisks on standard error
 // and aborts: "*** ERROR: <message> ***".
 [[noreturn]] void usageErrorBox(const char* message);
+
+// `directory` (null or empty: none) and `file` joined by the separator, which
+// is left out when the directory already ends with it. With
+// `trailingSlashIsSeparator`, a directory's trailing '/' is replaced by the
+// separator in the result. *prefixLength (when given) receives the length of
+// the directory part, separator included. The result is malloc'ed.
+char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
+                     std::size_t* prefixLength);
 
 // Memory for the object's own strings and tables could not be had: the run
 // cannot go on, so the process stops with "*** ERROR: Out of memory\n".

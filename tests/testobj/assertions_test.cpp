@@ -286,6 +286,18 @@ TEST_F(ChangeTest, NewFileIsTruncatedUnlessAppending) {
     EXPECT_EQ(0u, readFile(dir.file("u.out")).find("old\n#---"));
 }
 
+// Starting a new file while one is open finishes the open one first, so its
+// buffered lines are not lost.
+TEST_F(ChangeTest, HeaderOfANewFileFinishesTheOpenOne) {
+    test.print("pending");
+    ASSERT_NE(nullptr, test.primary());
+    test.outputFile("next.out");
+    test.printHeaderInfo();
+    EXPECT_EQ(nullptr, test.primary());
+    EXPECT_EQ(written("## pending\n"), readFile(dir.file("zktest.out")));
+    EXPECT_EQ(0u, readFile(dir.file("next.out")).find("#---"));
+}
+
 TEST_F(ChangeTest, FullOutputFileNameJoinsDirectoryAndFile) {
     Probe other;
     other.outputDir(nullptr);

@@ -189,6 +189,25 @@ TEST(FlagsTest, AlarmAbortsALongRun) {
     EXPECT_EQ("1", readFile(dir.file("alarm.sta")));
 }
 
+ZKTEST_CHILD_SCENARIO(alarm_twice) {
+    Probe first;
+    first.processDefaultArguments(argc, argv); // -L 2
+    char program[] = "prog";
+    char flag[] = "-L";
+    char seconds[] = "100";
+    char* later[] = {program, flag, seconds, nullptr};
+    Probe second;
+    second.processDefaultArguments(3, later); // keeps the sooner deadline
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    return 3; // not reached: the first alarm still aborts the process
+}
+
+TEST(FlagsTest, LaterAlarmNeverLengthensAnEarlierOne) {
+    TempDir dir;
+    auto result = runIn(dir, "alarm_twice", {"-L", "2"});
+    EXPECT_TRUE(result.aborted()) << result.describe();
+}
+
 ZKTEST_CHILD_SCENARIO(crash_run) {
     Probe test("crash", "", ".", "crash.out");
     test.processDefaultArguments(argc, argv);
