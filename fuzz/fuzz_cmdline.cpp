@@ -14,6 +14,8 @@
 //    was.
 #include "zkqe_cmdline.h"
 
+#include "fuzz_check.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -26,17 +28,6 @@
 namespace {
 
 constexpr unsigned char kCanary = 0xA5;
-
-[[noreturn]] void violated(const char* property) {
-    std::fprintf(stderr, "property violated: %s\n", property);
-    __builtin_trap();
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (0)
 
 bool isWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

@@ -16,6 +16,8 @@
 //  - the special device names give the standard streams and create nothing.
 #include "zkqe_output.h"
 
+#include "fuzz_check.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cerrno>
@@ -35,18 +37,11 @@ namespace {
 std::string workDir;
 int previousDir = -1;
 
-[[noreturn]] void violated(const char* property) {
+// The crash artifact of a violated property goes where libFuzzer expects it.
+void leaveWorkDir() {
     if (previousDir >= 0)
-        (void)!fchdir(previousDir); // the crash artifact goes where libFuzzer expects it
-    std::fprintf(stderr, "property violated: %s\n", property);
-    __builtin_trap();
+        (void)!fchdir(previousDir);
 }
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (0)
 
 const char kSafe[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._";
 static_assert(sizeof kSafe - 1 == 64, "one character per 6 bits");
@@ -187,6 +182,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     }
     workDir = pattern;
     std::atexit(removeWorkDir);
+    fuzz_check::beforeTrap = leaveWorkDir;
     return 0;
 }
 

@@ -12,6 +12,8 @@
 //  - a null buffer or a size of 0 gives 0.
 #include "zkmemstats.h"
 
+#include "fuzz_check.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -21,17 +23,6 @@
 #include <string>
 
 namespace {
-
-[[noreturn]] void violated(const char* property) {
-    std::fprintf(stderr, "property violated: %s\n", property);
-    __builtin_trap();
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (0)
 
 const char* const kLabels[] = {
     "Leaked Blocks",       "Leaked Bytes",    "Mismatched Blocks",  "Total Allocations",

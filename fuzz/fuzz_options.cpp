@@ -16,6 +16,8 @@
 // reports go to a copy of the real one.
 #include "zkoptions.h"
 
+#include "fuzz_check.h"
+
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -28,17 +30,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void violated(const char* property) {
-    std::fprintf(stderr, "property violated: %s\n", property);
-    __builtin_trap();
-}
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            violated(#condition);                                                                  \
-    } while (0)
 
 // Split at blanks outside double quotes; a quote toggles the state and stays
 // in its word.

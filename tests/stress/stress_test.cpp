@@ -188,12 +188,17 @@ void expectSound(const std::string& what, const std::string& report,
                 findings.streamPrefixes);
 }
 
+// Runs scenario `name` with `steps` steps per worker, in `dir`.
+zktest_support::ProcessResult runScenario(const TempDir& dir, const char* name, int steps) {
+    zktest_support::ChildOptions options;
+    options.cwd = dir.path();
+    return zktest_support::runChild(name, {std::to_string(steps)}, options);
+}
+
 TEST(StressTest, EightThreadsThroughOneObject) {
     const int steps = scaled(kOneObjectSteps);
     TempDir dir;
-    zktest_support::ChildOptions options;
-    options.cwd = dir.path();
-    auto result = zktest_support::runChild("one_object", {std::to_string(steps)}, options);
+    auto result = runScenario(dir, "one_object", steps);
     ASSERT_TRUE(result.exited && result.exitCode == 0) << result.describe();
     EXPECT_EQ(std::to_string(kOneObjectWorkers * steps), result.out);
     expectSound("one object, " + std::to_string(kOneObjectWorkers) + " threads",
@@ -205,9 +210,7 @@ TEST(StressTest, EightThreadsThroughOneObject) {
 TEST(StressTest, FourObjectsWriteFourReportsAtOnce) {
     const int steps = scaled(kObjectSteps);
     TempDir dir;
-    zktest_support::ChildOptions options;
-    options.cwd = dir.path();
-    auto result = zktest_support::runChild("four_objects", {std::to_string(steps)}, options);
+    auto result = runScenario(dir, "four_objects", steps);
     ASSERT_TRUE(result.exited && result.exitCode == 0) << result.describe();
     std::string results;
     for (int j = 0; j < kObjects; ++j)
