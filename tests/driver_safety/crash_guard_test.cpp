@@ -187,6 +187,12 @@ struct FaultCase {
     std::string skipReason;
 };
 
+// Names the case in test output; the default printer dumps the object's raw
+// bytes, uninitialised string storage and padding included.
+void PrintTo(const FaultCase& fault, std::ostream* out) {
+    *out << fault.kind;
+}
+
 std::vector<FaultCase> allFaults() {
     std::vector<FaultCase> cases;
     for (const auto& fault : safety_tests::portableFaults())
