@@ -18,7 +18,6 @@
 
 namespace {
 
-using safety_tests::childError;
 using zktest_support::ProcessResult;
 using zktest_support::readFile;
 using zktest_support::runChild;
@@ -113,7 +112,7 @@ TEST(AlarmProcess, AbortsARunThatOutlivesIt) {
     const double elapsed = secondsSince(start);
     // Aborted, so the alarm fired before the five-second sleep ended.
     EXPECT_TRUE(result.aborted()) << result.describe();
-    EXPECT_EQ("", childError(result)) << "the alarm ends the run without a word";
+    EXPECT_EQ("", result.err) << "the alarm ends the run without a word";
     EXPECT_GE(elapsed, 1.5);
     EXPECT_LT(elapsed, 60.0);
     EXPECT_EQ("1", readFile(dir.file("run.sta"))) << "an aborted run leaves the status at 1";
@@ -124,7 +123,7 @@ TEST(AlarmProcess, AnArmedAlarmDoesNotHoldUpAnOrderlyEnd) {
     const auto start = std::chrono::steady_clock::now();
     const ProcessResult result = runChild("alarm_then_sleep", {"120", "0", dir.path()});
     EXPECT_TRUE(result.exited && result.exitCode == 0) << result.describe();
-    EXPECT_EQ("", childError(result));
+    EXPECT_EQ("", result.err);
     EXPECT_LT(secondsSince(start), 60.0);
     EXPECT_EQ("0", readFile(dir.file("run.sta"))) << "the status file's finaliser ran";
 }
@@ -150,7 +149,7 @@ TEST(AlarmProcess, DisarmingKeepsTheProcessAlivePastTheFirstDeadline) {
 TEST(AlarmProcess, AShorterReArmReplacesTheLongerAlarm) {
     const ProcessResult result = runChild("alarm_sequence", {"120", "1", "sleep:5"});
     EXPECT_TRUE(result.aborted()) << result.describe();
-    EXPECT_EQ("", childError(result));
+    EXPECT_EQ("", result.err);
 }
 
 TEST(AlarmProcess, AlarmsBeyondTheMillisecondRangeKeepTheirLength) {

@@ -18,7 +18,6 @@
 
 namespace {
 
-using safety_tests::childError;
 using safety_tests::endedByFault;
 using zktest_support::asWritten;
 using zktest_support::ProcessResult;
@@ -246,7 +245,7 @@ TEST_P(CrashGuardFault, WritesOneLineToAFileAndTheProcessStillDies) {
 TEST_P(CrashGuardFault, WritesOneLineToStandardError) {
     const ProcessResult result = runChild("crash_guard_fault", {"/dev/stderr", GetParam().kind});
     EXPECT_TRUE(endedByFault(result, GetParam().code)) << result.describe();
-    expectOneLine(childError(result), result);
+    expectOneLine(result.err, result);
 }
 
 std::string caseName(const testing::TestParamInfo<FaultCase>& info) {
@@ -270,7 +269,7 @@ TEST(CrashGuardProcess, EscapedExceptionIsUnknownWithTheNullAddress) {
     const ProcessResult toError =
         runChild("crash_guard_fault", {"/dev/stderr", "escaped-exception"});
     EXPECT_TRUE(toError.aborted()) << toError.describe();
-    EXPECT_EQ(asWritten(expected), childError(toError));
+    EXPECT_EQ(asWritten(expected), toError.err);
 }
 
 TEST(CrashGuardProcess, TargetInAMissingDirectoryWritesNothingAndTheProcessStillEnds) {
@@ -279,7 +278,7 @@ TEST(CrashGuardProcess, TargetInAMissingDirectoryWritesNothingAndTheProcessStill
     const ProcessResult result = runChild("crash_guard_fault", {target, "access-violation"});
     EXPECT_TRUE(endedByFault(result, 0xC0000005ul)) << result.describe();
     EXPECT_FALSE(zktest_support::fileExists(target));
-    EXPECT_EQ("", childError(result));
+    EXPECT_EQ("", result.err);
 }
 
 TEST(CrashGuardProcess, ARunWithoutACrashLeavesAnEmptyTarget) {

@@ -36,10 +36,6 @@ std::string stackOverflowSkipReason();
 // Whether the tests run under a user-mode emulator (the i386 leg).
 bool underEmulator();
 
-// The child's standard error without the note a user-mode emulator adds
-// when the emulated process dies of a signal.
-std::string childError(const zktest_support::ProcessResult& result);
-
 } // namespace safety_tests
 
 #endif

@@ -91,14 +91,4 @@ bool underEmulator() {
     return emulator != nullptr && emulator[0] != '\0';
 }
 
-std::string childError(const zktest_support::ProcessResult& result) {
-    if (!underEmulator())
-        return result.err;
-    const std::string note = "qemu: uncaught target signal ";
-    const std::size_t at = result.err.rfind(note);
-    if (at == std::string::npos || (at > 0 && result.err[at - 1] != '\n'))
-        return result.err;
-    return result.err.substr(0, at);
-}
-
 } // namespace safety_tests

@@ -87,14 +87,6 @@ ZKTEST_CHILD_SCENARIO(memstats_first_use) {
     return 0;
 }
 
-// Under qemu-user a child that dies of a signal gets a note from the
-// emulator appended to its standard error; it is not the program's output.
-std::string programError(const zktest_support::ProcessResult& result) {
-    const std::string note = "qemu: uncaught target signal";
-    const std::size_t at = result.err.rfind(note);
-    return at == std::string::npos ? result.err : result.err.substr(0, at);
-}
-
 const char kWarning[] = "warning: operator replacement is not supported in this environment: ";
 
 class ZkMemStatsVariableTest : public testing::Test {
@@ -261,7 +253,7 @@ TEST_F(ZkMemStatsVariableTest, AbortModeHandlerEndsTheProcessThroughAbort) {
     auto result = run("-error abort", {"call-handler"});
     EXPECT_TRUE(result.aborted()) << result.describe();
     EXPECT_EQ(state(0, handlers('a')), result.out);
-    expectStandardError("", programError(result));
+    expectStandardError("", result.err);
 }
 
 } // namespace

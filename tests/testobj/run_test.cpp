@@ -321,7 +321,7 @@ TEST(MisuseTest, WritingBeforeGoPrintsTheErrorBoxAndAborts) {
         TempDir dir;
         auto result = runIn(dir, scenario);
         EXPECT_TRUE(result.aborted()) << scenario << ": " << result.describe();
-        EXPECT_EQ(box, testobj::childErr(result)) << scenario;
+        EXPECT_EQ(box, result.err) << scenario;
         EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << scenario;
     }
 }
@@ -333,7 +333,7 @@ TEST(MisuseTest, OutStreamBeforeGoPrintsTheErrorBoxAndAborts) {
     EXPECT_EQ(written(std::string(kAsterisks) +
                       "*** ERROR: You must call the go() method before using outStream()!! ***\n" +
                       kAsterisks),
-              testobj::childErr(result));
+              result.err);
 }
 
 ZKTEST_CHILD_SCENARIO(open_failure) {
@@ -349,7 +349,7 @@ TEST(MisuseTest, ReportThatCannotBeOpenedAbortsTheRun) {
     EXPECT_TRUE(result.aborted()) << result.describe();
     EXPECT_EQ(
         written("failed to open " + joined("missing", "r.out") + ": No such file or directory\n"),
-        testobj::childErr(result));
+        result.err);
     EXPECT_EQ("1", readFile(dir.file("r.sta"))); // no orderly end
 }
 
@@ -375,7 +375,7 @@ TEST(MisuseTest, ReportThatCannotBeReopenedAbortsAtTheNextWrite) {
     EXPECT_EQ("not open", result.out);
     EXPECT_EQ(written("failed to open " + joined("missing", "main.out") +
                       ": No such file or directory\n"),
-              testobj::childErr(result));
+              result.err);
     EXPECT_EQ("1", readFile(dir.file("main.sta")));
 }
 

@@ -70,17 +70,6 @@ inline std::string joined(const std::string& dir, const std::string& name) {
     return dir + zktest_support::separator() + name;
 }
 
-// A child's standard error without the line qemu-user adds, on the emulated
-// leg, when the guest dies of a signal.
-inline std::string childErr(const zktest_support::ProcessResult& result) {
-    std::string err = result.err;
-    const std::string note = "qemu: uncaught target signal ";
-    const std::size_t start = err.rfind(note);
-    if (start != std::string::npos && (start == 0 || err[start - 1] == '\n'))
-        err.erase(start);
-    return err;
-}
-
 // Runs scenario `name` with `args` in `dir` as its working directory.
 inline zktest_support::ProcessResult runIn(const zktest_support::TempDir& dir,
                                            const std::string& name,
