@@ -1,0 +1,69 @@
+# Runs one scenario in a fresh working directory and compares what it left
+# behind with its golden file:
+#   exit <status>, then its standard output and standard error, then every
+#   file it wrote (sorted by name; files named *.bin as hex).
+# Every difference between the legs is handled here and nowhere else: CRLF
+# line ends of text mode and '\' separators on Windows, abort's status 3
+# there, and goldens that a leg overrides as <name>.<leg>.txt.
+# With ZKTEST_UPDATE_GOLDEN=1 in the environment the golden is rewritten
+# from this run instead; review the change with git diff.
+#
+# -D: PROGRAM NAME SCENARIO ARGS ENV EMULATOR WORKDIR GOLDEN_DIR LEG MASKS
+foreach(list IN ITEMS ARGS ENV MASKS EMULATOR)
+  string(REPLACE "^^" ";" ${list} "${${list}}")
+endforeach()
+file(REMOVE_RECURSE "${WORKDIR}")
+file(MAKE_DIRECTORY "${WORKDIR}")
+foreach(assignment IN LISTS ENV)
+  string(REGEX MATCH "^([^=]*)=(.*)$" _ "${assignment}")
+  set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
+endforeach()
+string(REPLACE "<work>" "${WORKDIR}" ARGS "${ARGS}")
+execute_process(COMMAND ${EMULATOR} "${PROGRAM}" "${SCENARIO}" ${ARGS}
+  WORKING_DIRECTORY "${WORKDIR}" TIMEOUT 120
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(LEG MATCHES "^win" AND status STREQUAL "3")
+  set(status "Subprocess aborted")
+endif()
+
+set(actual "exit ${status}\n-- stdout\n${out}-- stderr\n${err}")
+file(GLOB_RECURSE files RELATIVE "${WORKDIR}" "${WORKDIR}/*")
+list(SORT files)
+foreach(name IN LISTS files)
+  if(name MATCHES "\\.bin$")
+    file(READ "${WORKDIR}/${name}" content HEX)
+    string(REGEX REPLACE "(..)" "\\1 " content "${content}")
+    set(content "${content}\n")
+  else()
+    file(READ "${WORKDIR}/${name}" content)
+  endif()
+  string(APPEND actual "-- file ${name}\n${content}")
+endforeach()
+
+string(REPLACE "\r\n" "\n" actual "${actual}")
+string(REPLACE "${WORKDIR}" "<work>" actual "${actual}")
+if(LEG MATCHES "^win")
+  string(REPLACE "\\" "/" actual "${actual}")
+endif()
+foreach(mask IN LISTS MASKS)
+  string(REGEX REPLACE "${mask}" "<masked>" actual "${actual}")
+endforeach()
+
+set(golden "${GOLDEN_DIR}/${NAME}.${LEG}.txt")
+if(NOT EXISTS "${golden}")
+  set(golden "${GOLDEN_DIR}/${NAME}.txt")
+endif()
+if("$ENV{ZKTEST_UPDATE_GOLDEN}" STREQUAL "1")
+  file(WRITE "${golden}" "${actual}")
+  message("rewrote ${golden}")
+  return()
+endif()
+set(expected "")
+if(EXISTS "${golden}")
+  file(READ "${golden}" expected)
+endif()
+if(NOT actual STREQUAL expected)
+  file(WRITE "${WORKDIR}.actual" "${actual}")
+  execute_process(COMMAND diff -u "${golden}" "${WORKDIR}.actual")
+  message(FATAL_ERROR "${NAME}: differs from ${golden} (this run: ${WORKDIR}.actual)")
+endif()
