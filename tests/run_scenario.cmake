@@ -19,7 +19,9 @@ foreach(assignment IN LISTS ENV)
   set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
 endforeach()
 string(REPLACE "<work>" "${WORKDIR}" ARGS "${ARGS}")
-execute_process(COMMAND ${EMULATOR} "${PROGRAM}" "${SCENARIO}" ${ARGS}
+# A checker such as valgrind can wrap every scenario: ZKTEST_WRAPPER="valgrind -q ...".
+separate_arguments(wrapper UNIX_COMMAND "$ENV{ZKTEST_WRAPPER}")
+execute_process(COMMAND ${wrapper} ${EMULATOR} "${PROGRAM}" "${SCENARIO}" ${ARGS}
   WORKING_DIRECTORY "${WORKDIR}" TIMEOUT 120
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(LEG MATCHES "^win" AND status STREQUAL "3")

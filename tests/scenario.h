@@ -9,6 +9,9 @@
 #include <zktest.h>
 
 #include <functional>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#endif
 
 namespace scenario {
 
@@ -31,6 +34,16 @@ public:
     using ZKQETest::outputFiles;
     using ZKQETest::reportAssertionFailure;
 };
+
+// A planted fault can turn a loop into an endless writer: a file size limit
+// ends such a run (SIGXFSZ) before it fills the disk. Every test program
+// sets it first.
+inline void limitFileSize() {
+#if __has_include(<sys/resource.h>)
+    const rlimit limit{rlim_t{1} << 30, rlim_t{1} << 30};
+    setrlimit(RLIMIT_FSIZE, &limit);
+#endif
+}
 
 } // namespace scenario
 

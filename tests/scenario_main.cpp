@@ -25,6 +25,7 @@ scenario::Registrar::Registrar(const char* name, Body body) {
 }
 
 int main(int argc, char** argv) {
+    scenario::limitFileSize();
     for (int i = 0; argc > 1 && i < registered; ++i)
         if (std::strcmp(registry[i].name, argv[1]) == 0)
             return registry[i].body(argc, argv);
