@@ -40,7 +40,7 @@ public:
 // sets it first.
 inline void limitFileSize() {
 #if __has_include(<sys/resource.h>)
-    const rlimit limit{rlim_t{1} << 30, rlim_t{1} << 30};
+    const rlimit limit{rlim_t{3} << 30, rlim_t{3} << 30}; // room for a seek past 2 GiB
     setrlimit(RLIMIT_FSIZE, &limit);
 #endif
 }
