@@ -4,7 +4,8 @@
 #   file it wrote (sorted by name; files named *.bin as hex).
 # Every difference between the legs is handled here and nowhere else: CRLF
 # line ends of text mode and '\' separators on Windows, abort's status 3
-# there, and goldens that a leg overrides as <name>.<leg>.txt.
+# there, qemu's line about a signal that ended its guest, and goldens that
+# a leg overrides as <name>.<leg>.txt.
 # With ZKTEST_UPDATE_GOLDEN=1 in the environment the golden is rewritten
 # from this run instead; review the change with git diff.
 #
@@ -24,6 +25,8 @@ separate_arguments(wrapper UNIX_COMMAND "$ENV{ZKTEST_WRAPPER}")
 execute_process(COMMAND ${wrapper} ${EMULATOR} "${PROGRAM}" "${SCENARIO}" ${ARGS}
   WORKING_DIRECTORY "${WORKDIR}" TIMEOUT 120
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+# qemu reports a signal that ends its guest on the guest's standard error.
+string(REGEX REPLACE "qemu: uncaught target signal [^\n]*\n" "" err "${err}")
 if(LEG MATCHES "^win" AND status STREQUAL "3")
   set(status "Subprocess aborted")
 endif()
