@@ -1,0 +1,42 @@
+// zkreport over reports written by real runs of this process. It reads them
+// at exit, after the status file's finaliser has written its "0", so that a
+// run ending the process (an escaped exception, callExit) is among them.
+#include "scenario.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int zkreport_main(int argc, char** argv); // tools/zkreport.cpp's main, renamed
+
+namespace {
+
+void summarise() {
+    const char* all[] = {"zkreport", "--junit",   "junit.xml", "alpha.out",
+                         "beta.out", "gamma.out", "delta.out"};
+    const char* missing[] = {"zkreport", "missing.out"};
+    std::printf("exit %d\n", zkreport_main(7, const_cast<char**>(all)));
+    std::printf("exit %d\n", zkreport_main(2, const_cast<char**>(missing)));
+}
+
+} // namespace
+
+// Runs with 0 to 3 failures that pass, fail, reach their limit, and end the
+// process as argv[2] says (throw or exit).
+SCENARIO(summary) {
+    std::atexit(summarise); // before the status file's finaliser is registered
+    const char* tags[] = {"alpha", "beta", "gamma", "delta"};
+    for (int i = 0; i < 4; ++i) {
+        // Limits 3 to 0: only gamma's stops it, and 0 stops nothing.
+        scenario::Probe run(tags[i], "", ".", (std::string(tags[i]) + ".out").c_str(), 0, 3 - i);
+        run.body = [&](scenario::Probe& t) {
+            t.assertTrue("passes", "r.cpp", 1, true, nullptr);
+            for (int f = 0; f < i; ++f)
+                t.assertTrue("fails <&>", "r.cpp", 2, false, "9");
+            if (i == 3)
+                argv[2][0] == 't' ? throw 42 : t.callExit();
+        };
+        run.go();
+    }
+    return 0;
+}
