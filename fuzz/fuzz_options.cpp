@@ -18,7 +18,6 @@
 
 #include "fuzz_check.h"
 
-#include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -151,11 +150,16 @@ void checkProcessing(const std::string& text) {
 
 } // namespace
 
+// Present only in a sanitizer build; the corpus replay of an ordinary build
+// runs without it.
+extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void* fd);
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     savedStderr = dup(2);
     // Sanitizer reports must still reach the terminal while standard error
     // is caught.
-    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(savedStderr)));
+    if (__sanitizer_set_report_fd != nullptr)
+        __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(savedStderr)));
     // A file in memory: it is emptied and read back twice per input.
     capture = memfd_create("zktest-fuzz-stderr", MFD_CLOEXEC);
     if (capture < 0) {
