@@ -18,7 +18,6 @@
 
 #include "fuzz_check.h"
 
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
