@@ -27,7 +27,8 @@ SCENARIO(counts) {
         t.assertTrue("after the fatal error", "c.cpp", 4, false, "4");
         std::printf("failed now %d\n", ZKQESingletonAssertionFailedCounter::getCount());
         ZKQESingletonAssertionFailedCounter::clearCount();
-        std::printf("fatal -4 after a clear: %d, failed %d\n", t.signalUserDefinedError(-4),
+        const int before = t.signalUserDefinedError(-4);
+        std::printf("fatal -4 after a clear: %d, failed %d\n", before,
                     ZKQESingletonAssertionFailedCounter::getCount());
     };
     return test.go() == 0 ? 10 : 11;
