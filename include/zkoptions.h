@@ -33,11 +33,10 @@ public:
     options_handler();
     // Releases the long-form copies and the grown record array.
     ~options_handler();
-    // A copy would share the record array and the long-form copies with the
-    // original, and both would release them; nothing copies a handler, so
-    // copying and assignment are refused.
-    options_handler(const options_handler&) = delete;
-    options_handler& operator=(const options_handler&) = delete;
+    // A copy owns its own record array and long-form copies, so the source
+    // and the copy can each be destroyed safely.
+    options_handler(const options_handler& other);
+    options_handler& operator=(const options_handler& other);
 
     // Registers an option, or updates in place the one that the letter or
     // the long form already names. Returns its index, or -1 when the record

@@ -83,6 +83,40 @@ options_handler::~options_handler() {
         std::free(options);
 }
 
+options_handler::options_handler(const options_handler& other) : options_handler() {
+    *this = other;
+}
+
+options_handler& options_handler::operator=(const options_handler& other) {
+    if (this == &other)
+        return *this;
+    for (unsigned i = 0; i < capacity; ++i)
+        releaseName(options[i]);
+    if (options != inlineOptions)
+        std::free(options);
+    std::memset(inlineOptions, 0, sizeof inlineOptions);
+    options = inlineOptions;
+    capacity = kInlineOptions;
+    // Without memory for all records the copy keeps those that fit.
+    while (capacity < other.count && grow()) {
+    }
+    for (count = 0; count < other.count && count < capacity; ++count) {
+        option& record = options[count];
+        const char* name = other.options[count].name;
+        record = other.options[count];
+        if (name == other.options[count].shortName) {
+            record.name = record.shortName;
+        } else if (name != nullptr) {
+            // As in set_opt: a long form that cannot be copied is left out.
+            const std::size_t size = std::strlen(name) + 1;
+            record.name = static_cast<char*>(std::malloc(size));
+            if (record.name != nullptr)
+                std::memcpy(record.name, name, size);
+        }
+    }
+    return *this;
+}
+
 int options_handler::get_opt_inx(const char* name) {
     ZKQE_PRECONDITION(name != nullptr, "name != NULL", ZKQE_SOURCE_OPTIONS, 234);
     if (*name == '-') {

@@ -12,6 +12,8 @@
 #include "zkqe_mutex.h"
 #include "zkqe_output.h"
 
+#include <cerrno>
+#include <climits>
 #include <new>
 
 namespace {
@@ -116,7 +118,15 @@ int qe_filebuf::tell() {
     if (mutex == nullptr)
         return -1;
     ZKQEMutexGuard guard(mutex);
-    return file == nullptr ? -1 : static_cast<int>(std::ftell(file));
+    if (file == nullptr)
+        return -1;
+    const long position = std::ftell(file);
+    // A position past what the int result holds is an error, never a wrapped number.
+    if (position > INT_MAX) {
+        errno = EOVERFLOW;
+        return -1;
+    }
+    return static_cast<int>(position);
 }
 
 int qe_filebuf::is_open() {

@@ -1,5 +1,12 @@
-// POSIX process services: debugger detection through /proc, debugger output
-// on standard error, the '/' separator, sleeping and the kind of process end.
+// POSIX process services: debugger detection through /proc, the debugger
+// copy, the '/' separator, sleeping and the kind of process end.
+//
+// POSIX has no debugger channel apart from the program's own output, and a
+// tracer such as strace is no reader of one: the debugger copy goes only
+// where ZKTEST_DEBUGGER_OUTPUT names (a descriptor number, or a file that is
+// appended to), else nowhere. The destination is resolved once, with
+// getenv and open only, so the crash guard's handler may be the first to
+// write.
 //
 // debuggerPresent() runs on every report write, so it reads
 // /proc/self/status with plain system calls into a stack buffer (no stdio
@@ -11,6 +18,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <time.h>
@@ -83,11 +91,45 @@ bool debuggerPresent() {
     return present;
 }
 
+namespace {
+
+constexpr int kUnresolved = -2;
+std::atomic<int> debuggerDescriptor{kUnresolved};
+
+int resolveDebuggerDescriptor() {
+    int fd = debuggerDescriptor.load(std::memory_order_acquire);
+    if (fd != kUnresolved)
+        return fd;
+    const char* name = std::getenv("ZKTEST_DEBUGGER_OUTPUT");
+    int resolved = -1;
+    bool opened = false;
+    if (name != nullptr && *name != '\0') {
+        char* end = nullptr;
+        const long number = std::strtol(name, &end, 10);
+        if (*end == '\0' && number >= 0 && number <= 1024)
+            resolved = static_cast<int>(number);
+        else
+            opened =
+                (resolved = ::open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) >= 0;
+    }
+    if (!debuggerDescriptor.compare_exchange_strong(fd, resolved, std::memory_order_acq_rel)) {
+        // Another thread resolved it first.
+        if (opened)
+            ::close(resolved);
+        return fd;
+    }
+    return resolved;
+}
+
+} // namespace
+
 void debuggerOutput(const char* text) {
-    // A debugger on POSIX reads the process's standard error.
+    const int fd = resolveDebuggerDescriptor();
+    if (fd < 0)
+        return;
     size_t left = std::strlen(text);
     while (left > 0) {
-        ssize_t n = ::write(2, text, left);
+        ssize_t n = ::write(fd, text, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
