@@ -9,12 +9,14 @@
 
 class ConsumerTest : public ZKQETest {
 public:
-    ConsumerTest() : ZKQETest(ZKTEST_CONSUMER_TAG) {}
+    ConsumerTest() : ZKQETest(ZKTEST_CONSUMER_TAG, "", ".", "", false, 300) {}
 
     void runTest() override {
         ZKQE_CHECK(1 + 1 == 2);
         if (kind == "fail")
             ZKQE_CHECK_ID(2 + 2 == 5, "arithmetic");
+        for (int i = 0; kind == "many" && i < 256; ++i)
+            ZKQE_CHECK_ID(i < 0, "many");
         if (kind == "hang")
             std::this_thread::sleep_for(std::chrono::hours(1));
         if (kind == "crash")
