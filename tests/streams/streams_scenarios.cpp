@@ -4,6 +4,8 @@
 // flushed or closed itself.
 #include "scenario.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -84,4 +86,16 @@ SCENARIO(sharing) {
     copy.close();
     std::printf("closed through the copy: open %d\n", other.is_open());
     return finish();
+}
+
+// A position past what tellp's int holds is an error, not a wrapped number.
+SCENARIO(past_2gib) {
+    qe_ofstream big("big.txt", qe_filebuf::truncate);
+    big.seekp(INT_MAX);
+    big << "0123456789";
+    errno = 0;
+    const int position = big.tellp();
+    std::printf("tellp %d, EOVERFLOW %d\n", position, errno == EOVERFLOW);
+    big.close();
+    return std::remove("big.txt");
 }
