@@ -4,6 +4,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -54,11 +55,15 @@ SCENARIO(blocks) {
     // The log that ZKMEMSTATS named, in the mode it chose.
     ZKStatsLoggerInterface* log = stats->imp->currentLogger;
     log->logAllocation(0, blocks[0], headerOf(blocks[0]), 0);
-    log->logDeallocation(1, blocks[1], headerOf(blocks[1]), ZKMemStats::InvalidHeader);
+    // Naming the open log again keeps it, rows and all.
+    std::printf("started again: %d\n", stats->startLogging(std::getenv("ZKTEST_LOG")));
+    std::printf("logged: %d\n",
+                log->logDeallocation(1, blocks[1], headerOf(blocks[1]), ZKMemStats::InvalidHeader));
     log->logDeallocation(0, blocks[3], headerOf(blocks[3]), ZKMemStats::InvalidTrailer);
     stats->logOnlyErrors();
     log->logAllocation(0, blocks[6], headerOf(blocks[6]), 0);
     log->logDeallocation(0, unknown, nullptr, ZKMemStats::StrayDelete);
     stats->stopLogging();
+    std::fprintf(stderr, "standard error still open\n");
     return 0;
 }
