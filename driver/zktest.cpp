@@ -1,7 +1,6 @@
 // ZKQETest itself: construction with its defaults, copying, destruction, the
-// accessors and setters, and the string helper every stored string goes
-// through. The run (go(), the flags) is in zktest_run.cpp, the report writers
-// and assertions in reports/.
+// accessors and setters. The run (go(), the flags) is in zktest_run.cpp; the
+// report writers, assertions and string helpers are in reports/.
 //
 // Ownership: every string field is null or a malloc'ed copy owned by the
 // object; the mutex is owned; the stream's buffer is shared with copies of
@@ -10,6 +9,7 @@
 #include "zkqe_test.h"
 
 #include "zkqe_status.h"
+#include "driver/diagnostics/diagnostics.h"
 #include "reports/report_support.h"
 
 #include <cstdlib>
@@ -142,24 +142,6 @@ ZKQETest::~ZKQETest() {
     delete mutex;
     // outputStream, outputFiles and commandLineOptions release their own
     // storage as members.
-}
-
-char* ZKQETest::allocateAndCopyString_(const char* text) {
-    if (text == nullptr)
-        return nullptr;
-    const std::size_t size = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(std::malloc(size));
-    if (copy == nullptr)
-        zkqe::outOfMemory();
-    std::memcpy(copy, text, size);
-    return copy;
-}
-
-void ZKQETest::replaceString_(char*& field, const char* text) {
-    // Copy first: `text` may be the field's own value.
-    char* copy = allocateAndCopyString_(text);
-    std::free(field);
-    field = copy;
 }
 
 int ZKQETest::assertionAttempts() const {

@@ -9,6 +9,7 @@
 
 #include "zkqe_output.h"
 #include "zkqe_status.h"
+#include "driver/diagnostics/diagnostics.h"
 #include "driver/safety_nets.h"
 #include "reports/report_support.h"
 
@@ -97,11 +98,8 @@ int ZKQETest::go() {
     std::free(path);
 
     primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
-    if (primaryOutput == nullptr) {
-        const int openErrno = errno;
-        qe_fprintf(stderr, "failed to open %s: %s\n", fullOutputFileName, std::strerror(openErrno));
-        std::abort();
-    }
+    if (primaryOutput == nullptr)
+        zkqe::reportOpenFailed(fullOutputFileName, errno);
 
     qe_fprintf(primaryOutput, "%s-------------------------------\n", kReportPrefix);
     qe_fprintf(primaryOutput, "%s%s     = %s\n", kReportPrefix, "TestTag", printable(testTag_));

@@ -9,7 +9,7 @@
 
 #include "zkqe_output.h"
 
-#include "driver/precondition.h"
+#include "driver/diagnostics/diagnostics.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -118,7 +118,7 @@ options_handler& options_handler::operator=(const options_handler& other) {
 }
 
 int options_handler::get_opt_inx(const char* name) {
-    ZKQE_PRECONDITION(name != nullptr, "name != NULL", ZKQE_SOURCE_OPTIONS, 234);
+    ZKQE_PRECONDITION(name != nullptr, optionName);
     if (*name == '-') {
         ++name;
         if (*name == '-')
@@ -168,8 +168,7 @@ int options_handler::set_opt(OptionCallback callback, void* context, char letter
         if (i == -1)
             i = j;
         else
-            ZKQE_PRECONDITION(j == i || j == -1, "inx == i || size_t (-1) == i",
-                              ZKQE_SOURCE_OPTIONS, 49);
+            ZKQE_PRECONDITION(j == i || j == -1, optionIndexAgrees);
     }
 
     unsigned index;
@@ -209,7 +208,7 @@ int options_handler::set_opt(OptionCallback callback, void* context, char letter
 }
 
 int options_handler::process_opts(int argc, char** const argv) {
-    ZKQE_PRECONDITION(argc >= 0, "argc >= 0", ZKQE_SOURCE_OPTIONS, 200);
+    ZKQE_PRECONDITION(argc >= 0, argumentCount);
     int matched = 0;
     for (int w = 0; w < argc; ++w) {
         char* word = argv[w];
@@ -232,7 +231,7 @@ int options_handler::process_opts(int argc, char** const argv) {
 }
 
 int options_handler::process_opts(const char* str) {
-    ZKQE_PRECONDITION(str != nullptr, "str != NULL", ZKQE_SOURCE_OPTIONS, 112);
+    ZKQE_PRECONDITION(str != nullptr, optionString);
     const std::size_t length = std::strlen(str);
     char local[kInlineStringSize];
     char* copy = local;

@@ -60,8 +60,13 @@ bool debuggerPresent();
 void debuggerOutput(const char* text);
 
 // --- paths ------------------------------------------------------------
-// The separator as a one-character string: "\\" on Windows, "/" elsewhere.
-extern const char kPathSeparator[];
+// A constant rather than a function, so that the public separator built from
+// it holds its value before any static constructor runs.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
 
 // --- time -------------------------------------------------------------
 void sleepMilliseconds(unsigned milliseconds);

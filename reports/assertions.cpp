@@ -3,7 +3,7 @@
 // the process-wide counts and the user-defined fatal error.
 //
 // A passing assertion takes no lock and makes no call: it counts inline
-// (reports/counters.h) and writes nothing, not even lastAssertionFailed when
+// (reports/locks/counters.h) and writes nothing, not even lastAssertionFailed when
 // that is already false, so threads asserting on one object do not contend
 // for the object's memory. A failure is reported entirely under the object's
 // mutex, held through a guard so that tooManyFailures leaves it released; the
@@ -12,7 +12,8 @@
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
-#include "reports/counters.h"
+#include "driver/diagnostics/diagnostics.h"
+#include "reports/locks/counters.h"
 #include "reports/report_support.h"
 
 #include <cstdlib>

@@ -13,6 +13,7 @@
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
+#include "driver/diagnostics/diagnostics.h"
 #include "platform/platform.h"
 #include "reports/report_support.h"
 
@@ -23,8 +24,6 @@
 namespace {
 
 constexpr unsigned kSummaryPauseMilliseconds = 500;
-const char kAsterisks[] =
-    "***********************************************************************\n";
 
 } // namespace
 
@@ -36,17 +35,9 @@ int closeReportFile(FILE* file) {
     return std::fclose(file);
 }
 
-void usageErrorBox(const char* message) {
-    qe_fprintf(stderr, "%s", kAsterisks);
-    qe_fprintf(stderr, "*** ERROR: %s ***\n", message);
-    qe_fprintf(stderr, "%s", kAsterisks);
-    std::fflush(stderr);
-    std::abort();
-}
-
 char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
                      std::size_t* prefixLength) {
-    const char separator = pathSeparator[0];
+    const char separator = zkqe::platform::kPathSeparator;
     const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
     const std::size_t fileLength = std::strlen(file);
     char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
@@ -67,12 +58,6 @@ char* joinReportPath(const char* directory, const char* file, bool trailingSlash
     return path;
 }
 
-void outOfMemory() {
-    qe_fprintf(stderr, "*** ERROR: Out of memory\n");
-    std::fflush(stderr);
-    std::abort();
-}
-
 } // namespace zkqe
 
 using zkqe::kReportPrefix;
@@ -88,11 +73,8 @@ void ZKQETest::prepareForFilePtrOutput() {
     if (fullOutputFileName == nullptr)
         zkqe::usageErrorBox("You must call the go() method before writing to the report!!");
     primaryOutput = qe_fopen(fullOutputFileName, "a");
-    if (primaryOutput == nullptr) {
-        const int openErrno = errno;
-        qe_fprintf(stderr, "failed to open %s: %s\n", fullOutputFileName, std::strerror(openErrno));
-        std::abort();
-    }
+    if (primaryOutput == nullptr)
+        zkqe::reportOpenFailed(fullOutputFileName, errno);
 }
 
 void ZKQETest::print(const char* text) {
@@ -128,12 +110,8 @@ void ZKQETest::printHeaderInfo() {
         closePrimaryOutput();
     createFullOutputFileName();
     primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
-    if (primaryOutput == nullptr) {
-        const int openErrno = errno;
-        qe_fprintf(stderr, "Open of %s failed in printHeader: %s\n", fullOutputFileName,
-                   std::strerror(openErrno));
-        std::exit(1);
-    }
+    if (primaryOutput == nullptr)
+        zkqe::headerOpenFailed(fullOutputFileName, errno);
     qe_fprintf(primaryOutput, "#-------------------------------\n");
     qe_fprintf(primaryOutput, "%s     = %s\n", "TestTag", printable(testTag_));
     qe_fprintf(primaryOutput, "%s  = %s\n", "CompilerId", printable(compilerId_));

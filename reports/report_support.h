@@ -1,5 +1,8 @@
 // Internal helpers shared by the test object's report writers (reports/) and
 // its run driver (driver/). Nothing here is exported.
+//
+// The fatal ends they share (out of memory, usage errors, failed opens) are
+// in driver/diagnostics/diagnostics.h, below every layer that writes.
 #ifndef ZKQE_REPORTS_REPORT_SUPPORT_H
 #define ZKQE_REPORTS_REPORT_SUPPORT_H
 
@@ -22,10 +25,6 @@ inline const char* printable(const char* text) {
 // from the rest of the program.
 int closeReportFile(FILE* file);
 
-// Writes a usage error between two lines of 71 asterisks on standard error
-// and aborts: "*** ERROR: <message> ***".
-[[noreturn]] void usageErrorBox(const char* message);
-
 // `directory` (null or empty: none) and `file` joined by the separator, which
 // is left out when the directory already ends with it. With
 // `trailingSlashIsSeparator`, a directory's trailing '/' is replaced by the
@@ -33,10 +32,6 @@ int closeReportFile(FILE* file);
 // the directory part, separator included. The result is malloc'ed.
 char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
                      std::size_t* prefixLength);
-
-// Memory for the object's own strings and tables could not be had: the run
-// cannot go on, so the process stops with "*** ERROR: Out of memory\n".
-[[noreturn]] void outOfMemory();
 
 } // namespace zkqe
 

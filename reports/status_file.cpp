@@ -6,7 +6,7 @@
 
 #include "zkqe_output.h"
 #include "platform/platform.h"
-#include "reports/process_mutexes.h"
+#include "reports/locks/process_mutexes.h"
 
 #include <cerrno>
 #include <cstdlib>

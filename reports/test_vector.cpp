@@ -6,7 +6,7 @@
 // array: copies and assignments duplicate the entries.
 #include "zktest_vector.h"
 
-#include "reports/report_support.h"
+#include "driver/diagnostics/diagnostics.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
 // POSIX process services: debugger detection through /proc, the debugger
-// copy, the '/' separator, sleeping and the kind of process end.
+// copy, sleeping and the kind of process end.
 //
 // POSIX has no debugger channel apart from the program's own output, and a
 // tracer such as strace is no reader of one: the debugger copy goes only
@@ -14,7 +14,6 @@
 // a short while: Linux offers no cheap exact check, and three system calls
 // per line would dominate the cost of writing a report.
 #include "platform/platform.h"
-#include "zkqe_output.h"
 
 #include <atomic>
 #include <cerrno>
@@ -24,14 +23,8 @@
 #include <time.h>
 #include <unistd.h>
 
-// The public separator is defined beside the platform's with a constant
-// initialiser, so it holds its value before any static constructor runs.
-const char pathSeparator[] = "/";
-
 namespace zkqe {
 namespace platform {
-
-const char kPathSeparator[] = "/";
 
 namespace {
 

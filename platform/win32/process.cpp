@@ -1,4 +1,4 @@
-// Win32 process services: the debugger API, the '\' separator, Sleep, the
+// Win32 process services: the debugger API, Sleep, the
 // start-up switch that keeps abort() from printing a message or raising a
 // fault-report dialog, so an unattended run ends the same way everywhere, and
 // the kind of process end.
@@ -10,7 +10,6 @@
 // in the runtime's own exit table records that. The library is pinned so
 // that the handler never outlives its code.
 #include "platform/platform.h"
-#include "zkqe_output.h"
 
 #include <stdlib.h>
 #include <windows.h>
@@ -66,14 +65,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-// The public separator is defined beside the platform's with a constant
-// initialiser, so it holds its value before any static constructor runs.
-const char pathSeparator[] = "\\";
-
 namespace zkqe {
 namespace platform {
-
-const char kPathSeparator[] = "\\";
 
 bool debuggerPresent() {
     return IsDebuggerPresent() != 0;

@@ -1,10 +1,9 @@
-// qe_fopen, qe_vfprintf and qe_fprintf: the one way the library opens files
-// and writes text. They keep no state and take no lock; callers that share a
-// FILE serialise their writes themselves. pathSeparator is defined in the
-// platform layer.
+// qe_fopen, qe_vfprintf, qe_fprintf and pathSeparator: the one way the library
+// opens files and writes text. They keep no state and take no lock; callers
+// that share a FILE serialise their writes themselves.
 #include "zkqe_output.h"
 
-#include "driver/precondition.h"
+#include "driver/diagnostics/diagnostics.h"
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -29,9 +28,13 @@ FILE* standardStreamFor(const char* path) {
 
 } // namespace
 
+// Built from a constant so that it holds its value before any static
+// constructor runs: a static object of the program may build a path first.
+const char pathSeparator[] = {zkqe::platform::kPathSeparator, '\0'};
+
 FILE* qe_fopen(const char* path, const char* mode) {
-    ZKQE_PRECONDITION(path != nullptr, "path != 0", ZKQE_SOURCE_DRIVER, 165);
-    ZKQE_PRECONDITION(mode != nullptr, "mode != 0", ZKQE_SOURCE_DRIVER, 166);
+    ZKQE_PRECONDITION(path != nullptr, fopenPath);
+    ZKQE_PRECONDITION(mode != nullptr, fopenMode);
 
     if (FILE* standard = standardStreamFor(path))
         return standard;
@@ -45,7 +48,7 @@ FILE* qe_fopen(const char* path, const char* mode) {
             return nullptr;
     }
     std::memcpy(copy, path, size);
-    const char separator = pathSeparator[0];
+    const char separator = zkqe::platform::kPathSeparator;
     for (char* p = copy; *p != '\0'; ++p)
         if (*p == '/')
             *p = separator;

@@ -7,8 +7,8 @@
 // increment racing with clearCount or signalFatalError lands entirely before
 // or entirely after it: the results are those of some order of the calls, as
 // under one lock. Before that no other thread exists to race with.
-#ifndef ZKQE_REPORTS_COUNTERS_H
-#define ZKQE_REPORTS_COUNTERS_H
+#ifndef ZKQE_REPORTS_LOCKS_COUNTERS_H
+#define ZKQE_REPORTS_LOCKS_COUNTERS_H
 
 #include "zkqe_mutex.h"
 #include "platform/platform.h"

@@ -4,13 +4,13 @@
 // Lock order: a test object's mutex may be held while a counter mutex is
 // taken, never the reverse; each counter operation takes at most one lock.
 // The assertion count's increment takes none: it is one atomic operation
-// (reports/counters.h), and every other operation on either count is one
+// (reports/locks/counters.h), and every other operation on either count is one
 // atomic operation under that count's mutex.
 #include "zkqe_mutex.h"
 
 #include "platform/platform.h"
-#include "reports/counters.h"
-#include "reports/process_mutexes.h"
+#include "reports/locks/counters.h"
+#include "reports/locks/process_mutexes.h"
 
 static_assert(sizeof(ZKQEMutex::lock) == zkqe::platform::kLockStorageSize,
               "ZKQEMutex lock storage must match the platform's");

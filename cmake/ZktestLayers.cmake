@@ -1,0 +1,94 @@
+# The library is built from layers, each an object library that sees only
+# itself and the layers below it:
+#  - headers: a layer compiles against a folder of the build tree that holds
+#    links to its own headers only (its public ones from include/, its
+#    internal ones at their folder/ paths); the folders of the layers it
+#    depends on come with them. An #include of a higher layer's header does
+#    not compile, and neither does a public header that includes one.
+#  - symbols: each layer is also linked on its own, with the layers below it,
+#    into a shared library that may leave no symbol undefined, so a call
+#    into a higher layer does not link.
+# zktest and zktest_static are built from the objects of every layer.
+
+set(ZKTEST_LAYER_VIEWS ${CMAKE_BINARY_DIR}/zktest-layers)
+# Sanitizer runtimes are linked into programs, not shared libraries, so the
+# symbol check cannot run in those builds; the header check still does.
+if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  set(ZKTEST_CHECK_LAYER_SYMBOLS OFF)
+else()
+  set(ZKTEST_CHECK_LAYER_SYMBOLS ON)
+endif()
+
+# zktest_layer(<name> SOURCES <file>... [PUBLIC_HEADERS <name under include/>...]
+#              [INTERNAL_HEADERS <path from the source root>...] [DEPENDS <layer>...])
+function(zktest_layer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_HEADERS;INTERNAL_HEADERS;DEPENDS" ${ARGN})
+  set(target zktest_layer_${name})
+  add_library(${target} OBJECT ${ARG_SOURCES})
+
+  set(view ${ZKTEST_LAYER_VIEWS}/${name})
+  file(REMOVE_RECURSE ${view})
+  foreach(header IN LISTS ARG_PUBLIC_HEADERS)
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/include/${header} ${view}/${header}
+      SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  foreach(header IN LISTS ARG_INTERNAL_HEADERS)
+    get_filename_component(folder ${view}/${header} DIRECTORY)
+    file(MAKE_DIRECTORY ${folder})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${header} ${view}/${header} SYMBOLIC COPY_ON_ERROR)
+  endforeach()
+  file(MAKE_DIRECTORY ${view})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${view}>)
+
+  set(closure ${name})
+  foreach(lower IN LISTS ARG_DEPENDS)
+    if(NOT TARGET zktest_layer_${lower})
+      message(FATAL_ERROR "layer ${name}: ${lower} must be defined before it, as a lower layer")
+    endif()
+    target_link_libraries(${target} PUBLIC zktest_layer_${lower})
+    get_property(lower_closure GLOBAL PROPERTY ZKTEST_LAYER_CLOSURE_${lower})
+    list(APPEND closure ${lower_closure})
+  endforeach()
+  list(REMOVE_DUPLICATES closure)
+  set_property(GLOBAL PROPERTY ZKTEST_LAYER_CLOSURE_${name} ${closure})
+
+  target_compile_definitions(${target} PUBLIC ZKQE_BUILDING_LIBRARY)
+  if(MINGW)
+    # The ISO stdio gives %lld, %zu and %Lg their C99 meaning, as on the
+    # other builds.
+    target_compile_definitions(${target} PUBLIC __USE_MINGW_ANSI_STDIO=1)
+  endif()
+  zktest_enable_warnings(${target})
+
+  set_property(GLOBAL APPEND PROPERTY ZKTEST_LAYERS ${name})
+  foreach(source IN LISTS ARG_SOURCES)
+    get_filename_component(source ${source} ABSOLUTE)
+    set_property(GLOBAL APPEND PROPERTY ZKTEST_LIBRARY_SOURCES ${source})
+  endforeach()
+
+  if(ZKTEST_CHECK_LAYER_SYMBOLS)
+    set(objects)
+    foreach(layer IN LISTS closure)
+      list(APPEND objects $<TARGET_OBJECTS:zktest_layer_${layer}>)
+    endforeach()
+    add_library(zktest_layer_check_${name} SHARED ${objects})
+    target_link_libraries(zktest_layer_check_${name} PRIVATE Threads::Threads)
+    if(NOT APPLE)
+      target_link_options(zktest_layer_check_${name} PRIVATE -Wl,--no-undefined)
+    endif()
+    set(checks ${CMAKE_BINARY_DIR}/layer-checks)
+    set_target_properties(zktest_layer_check_${name} PROPERTIES
+      LIBRARY_OUTPUT_DIRECTORY ${checks} RUNTIME_OUTPUT_DIRECTORY ${checks}
+      ARCHIVE_OUTPUT_DIRECTORY ${checks})
+  endif()
+endfunction()
+
+# The objects of every layer, for the libraries built from all of them.
+function(zktest_all_layer_objects out)
+  get_property(layers GLOBAL PROPERTY ZKTEST_LAYERS)
+  set(objects)
+  foreach(layer IN LISTS layers)
+    list(APPEND objects $<TARGET_OBJECTS:zktest_layer_${layer}>)
+  endforeach()
+  set(${out} ${objects} PARENT_SCOPE)
+endfunction()
