@@ -11,7 +11,9 @@
 #include "zkqe_status.h"
 #include "driver/diagnostics/diagnostics.h"
 #include "driver/safety_nets.h"
+#include "reports/report_layout.h"
 #include "reports/report_support.h"
+#include "reports/report_writer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -28,9 +30,6 @@ constexpr int kFlagArgumentLimit = 254;
 enum class RunEnd { normal, maxFailures, exception };
 
 } // namespace
-
-using zkqe::kReportPrefix;
-using zkqe::printable;
 
 bool ZKQETest::processDefaultArguments(int argc, char** const argv) {
     commandLineOptions.buildCommandLine(argc, argv);
@@ -76,7 +75,39 @@ void ZKQETest::processFlaggedArgs() {
 int ZKQETest::go() {
     lastAssertionFailed_.store(false, std::memory_order_relaxed);
     detectedErrors_ = 0;
+    openRunReport_();
+    zkqe::writeHeader(primaryOutput, zkqe::HeaderKind::run,
+                      {testTag_, compilerId_, machineId_, remark_});
 
+    RunEnd end = RunEnd::normal;
+    try {
+        runTest();
+    } catch (const tooManyFailures&) {
+        end = RunEnd::maxFailures;
+    } catch (...) {
+        end = RunEnd::exception;
+    }
+
+    prepareForFilePtrOutput();
+    if (end == RunEnd::maxFailures)
+        zkqe::writeEndLine(primaryOutput, zkqe::layout::kMaxFailuresEnd, detectedErrors_);
+    else if (end == RunEnd::exception)
+        zkqe::writeEndLine(primaryOutput, zkqe::layout::kExceptionEnd, detectedErrors_);
+    zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
+                       ZKQESingletonAssertionFailedCounter::getCount());
+    // Whether the report is a standard stream is decided on the file open
+    // now: the body may have moved the report to another file.
+    zkqe::closeReportFile(primaryOutput);
+    primaryOutput = nullptr;
+
+    if (end == RunEnd::exception) {
+        zkqe::writeUnexpectedException();
+        std::exit(1);
+    }
+    return detectedErrors_;
+}
+
+void ZKQETest::openRunReport_() {
     const char separator = pathSeparator[0];
     const char* file = outputFile_ != nullptr ? outputFile_ : "";
 
@@ -86,7 +117,8 @@ int ZKQETest::go() {
         (file[0] == '/' || std::strchr(file, separator) != nullptr))
         outputDir_[0] = '\0';
 
-    // The prefix ends in the separator; the directory keeps its '/'.
+    // The status file goes beside the report. The prefix ends in the
+    // separator; the directory keeps its '/'.
     std::size_t prefixLength = 0;
     char* path = zkqe::joinReportPath(outputDir_, file, true, &prefixLength);
     const char afterPrefix = path[prefixLength];
@@ -100,41 +132,4 @@ int ZKQETest::go() {
     primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
     if (primaryOutput == nullptr)
         zkqe::reportOpenFailed(fullOutputFileName, errno);
-
-    qe_fprintf(primaryOutput, "%s-------------------------------\n", kReportPrefix);
-    qe_fprintf(primaryOutput, "%s%s     = %s\n", kReportPrefix, "TestTag", printable(testTag_));
-    qe_fprintf(primaryOutput, "%s%s  = %s\n", kReportPrefix, "CompilerId", printable(compilerId_));
-    qe_fprintf(primaryOutput, "%s%s   = %s\n", kReportPrefix, "MachineId", printable(machineId_));
-    qe_fprintf(primaryOutput, "%s%s      = %s\n\n", kReportPrefix, "Remark", printable(remark_));
-
-    RunEnd end = RunEnd::normal;
-    try {
-        runTest();
-    } catch (const tooManyFailures&) {
-        end = RunEnd::maxFailures;
-    } catch (...) {
-        end = RunEnd::exception;
-    }
-
-    prepareForFilePtrOutput();
-    if (end == RunEnd::maxFailures)
-        qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "MaxFailuresEnd",
-                   detectedErrors_);
-    else if (end == RunEnd::exception)
-        qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "ExceptionEnd",
-                   detectedErrors_);
-    qe_fprintf(primaryOutput, "%s%s = %d\n", kReportPrefix, "Assertions",
-               ZKQESingletonAssertionCounter::getCount());
-    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
-               ZKQESingletonAssertionFailedCounter::getCount());
-    // Whether the report is a standard stream is decided on the file open
-    // now: the body may have moved the report to another file.
-    zkqe::closeReportFile(primaryOutput);
-    primaryOutput = nullptr;
-
-    if (end == RunEnd::exception) {
-        qe_fprintf(stderr, "%sUnexpected Exception\n", kReportPrefix);
-        std::exit(1);
-    }
-    return detectedErrors_;
 }

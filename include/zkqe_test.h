@@ -156,6 +156,8 @@ protected:
 
 private:
     void processFlaggedArgs();
+    // Names the run's report and status file and opens the report.
+    void openRunReport_();
     void prepareForFilePtrOutput();
     void closePrimaryOutput();
     // Closes the report FILE and the stream; a failed close is reported

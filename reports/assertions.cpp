@@ -11,16 +11,8 @@
 // reverse).
 #include "zkqe_test.h"
 
-#include "zkqe_output.h"
-#include "driver/diagnostics/diagnostics.h"
 #include "reports/locks/counters.h"
-#include "reports/report_support.h"
-
-#include <cstdlib>
-#include <cstring>
-
-using zkqe::kReportPrefix;
-using zkqe::printable;
+#include "reports/report_writer.h"
 
 namespace {
 
@@ -67,30 +59,7 @@ void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int
     ZKQEMutexGuard guard(mutex);
     prepareForFilePtrOutput();
 
-    qe_fprintf(primaryOutput, "\n");
-    if (id != nullptr) {
-        if (functionTag_ == nullptr) {
-            qe_fprintf(primaryOutput, "%s-       %s           = %s\n", kReportPrefix, "ID", id);
-        } else {
-            const std::size_t idLength = std::strlen(id);
-            const std::size_t tagLength = std::strlen(functionTag_);
-            char* joined = static_cast<char*>(std::malloc(idLength + 1 + tagLength + 1));
-            if (joined == nullptr)
-                zkqe::outOfMemory();
-            std::memcpy(joined, id, idLength);
-            joined[idLength] = '.';
-            std::memcpy(joined + idLength + 1, functionTag_, tagLength + 1);
-            qe_fprintf(primaryOutput, "%s-       %s           = %s\n", kReportPrefix, "ID", joined);
-            std::free(joined);
-        }
-    }
-    qe_fprintf(primaryOutput, "%s-       %s = %s\n", kReportPrefix, "AssertionTag", printable(tag));
-    qe_fprintf(primaryOutput, "%s-       %s     = %s\n", kReportPrefix, "FileName",
-               printable(fileName));
-    qe_fprintf(primaryOutput, "%s-       %s   = %d\n", kReportPrefix, "LineNumber", lineNumber);
-
-    qe_fprintf(nullptr, "\n%s(%d) : assertion failure: %s\n\n", printable(fileName), lineNumber,
-               printable(tag));
+    zkqe::writeFailureBlock(primaryOutput, id, functionTag_, tag, fileName, lineNumber);
     std::fflush(primaryOutput);
 
     ++detectedErrors_;
@@ -104,15 +73,14 @@ void ZKQETest::setRunTag(const char* tag) {
     ZKQEMutexGuard guard(mutex);
     replaceString_(runTag_, tag);
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "\n%s%s      = %s\n", kReportPrefix, "RunTag", printable(runTag_));
+    zkqe::writeTagLine(primaryOutput, zkqe::TagKind::run, runTag_);
 }
 
 void ZKQETest::setFunctionTag(const char* tag) {
     ZKQEMutexGuard guard(mutex);
     replaceString_(functionTag_, tag);
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "\n\n%s%s = %s\n", kReportPrefix, "FunctionTag",
-               printable(functionTag_));
+    zkqe::writeTagLine(primaryOutput, zkqe::TagKind::function, functionTag_);
     std::fflush(primaryOutput);
 }
 
@@ -120,7 +88,7 @@ void ZKQETest::setStepTag(const char* tag) {
     ZKQEMutexGuard guard(mutex);
     replaceString_(stepTag_, tag);
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "\n%s   %s = %s\n", kReportPrefix, "StepTag", printable(stepTag_));
+    zkqe::writeTagLine(primaryOutput, zkqe::TagKind::step, stepTag_);
 }
 
 void ZKQETest::resetAssertionCount() {

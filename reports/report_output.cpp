@@ -15,7 +15,9 @@
 #include "zkqe_output.h"
 #include "driver/diagnostics/diagnostics.h"
 #include "platform/platform.h"
+#include "reports/report_layout.h"
 #include "reports/report_support.h"
+#include "reports/report_writer.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -60,9 +62,6 @@ char* joinReportPath(const char* directory, const char* file, bool trailingSlash
 
 } // namespace zkqe
 
-using zkqe::kReportPrefix;
-using zkqe::printable;
-
 void ZKQETest::prepareForFilePtrOutput() {
     if (primaryOutput != nullptr)
         return;
@@ -80,7 +79,7 @@ void ZKQETest::prepareForFilePtrOutput() {
 void ZKQETest::print(const char* text) {
     ZKQEMutexGuard guard(mutex);
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "%s%s\n", kReportPrefix, printable(text));
+    zkqe::writePrintLine(primaryOutput, text);
 }
 
 qe_ofstream& ZKQETest::outStream() {
@@ -96,7 +95,7 @@ qe_ofstream& ZKQETest::outStream() {
     }
     if (!outputStream.is_open())
         std::abort();
-    outputStream << "# ";
+    outputStream << zkqe::layout::kStreamPrefix;
     return outputStream;
 }
 
@@ -112,23 +111,18 @@ void ZKQETest::printHeaderInfo() {
     primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
     if (primaryOutput == nullptr)
         zkqe::headerOpenFailed(fullOutputFileName, errno);
-    qe_fprintf(primaryOutput, "#-------------------------------\n");
-    qe_fprintf(primaryOutput, "%s     = %s\n", "TestTag", printable(testTag_));
-    qe_fprintf(primaryOutput, "%s  = %s\n", "CompilerId", printable(compilerId_));
-    qe_fprintf(primaryOutput, "%s   = %s\n", "MachineId", printable(machineId_));
-    qe_fprintf(primaryOutput, "%s      = %s\n\n", "Remark", printable(remark_));
+    zkqe::writeHeader(primaryOutput, zkqe::HeaderKind::file,
+                      {testTag_, compilerId_, machineId_, remark_});
     closePrimaryOutput();
 }
 
 void ZKQETest::printSummary() {
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "\n%s%s = %d\n\n", kReportPrefix, "Assertions", fileAssertionCount);
+    zkqe::writeFileAssertions(primaryOutput, fileAssertionCount);
     closePrimaryOutput();
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "%s%s = %d\n", kReportPrefix, "Assertions",
-               ZKQESingletonAssertionCounter::getCount());
-    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
-               ZKQESingletonAssertionFailedCounter::getCount());
+    zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
+                       ZKQESingletonAssertionFailedCounter::getCount());
     std::fflush(primaryOutput);
     zkqe::platform::sleepMilliseconds(kSummaryPauseMilliseconds);
     closePrimaryOutput();
@@ -139,9 +133,8 @@ void ZKQETest::callExit() {
     // lines.
     mutex->acquire();
     prepareForFilePtrOutput();
-    qe_fprintf(primaryOutput, "\n%s%s = %d\n", kReportPrefix, "ExitEnd", detectedErrors_);
-    qe_fprintf(primaryOutput, "%s%s = %d\n\n\n", kReportPrefix, "FailedAssertions",
-               ZKQESingletonAssertionFailedCounter::getCount());
+    zkqe::writeExitEnd(primaryOutput, detectedErrors_,
+                       ZKQESingletonAssertionFailedCounter::getCount());
     zkqe::closeReportFile(primaryOutput);
     primaryOutput = nullptr;
     std::exit(-1);

@@ -11,9 +11,6 @@
 
 namespace zkqe {
 
-// The prefix of every line the library writes into a report.
-constexpr const char* kReportPrefix = "## ";
-
 // Texts that may be null are printed as "(null)" on every platform, without
 // relying on what the C library's "%s" does with a null pointer.
 inline const char* printable(const char* text) {

@@ -2,10 +2,14 @@
 // prints one row per run and exits non-zero when any run failed or did not
 // end in order. With --junit FILE it also writes JUnit XML for CI servers.
 //
-// It parses exactly the lines the library writes: the "## " header that opens
+// It parses exactly the lines the library writes, in the layout of
+// reports/report_layout.h (included header-only; zkreport does not link the
+// library): the "## " header that opens
 // a run (or the prefix-less header of a file started by changeOutputFile), the
 // failure blocks, the end lines and the summary. Reports written on Windows
 // carry "\r\n" line ends; the "\r" is dropped.
+#include "reports/report_layout.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +21,16 @@
 
 namespace {
 
-const char kRunHeader[] = "## -------------------------------";
-const char kFileHeader[] = "#-------------------------------";
-const char kBlockLine[] = "## -       ";
+namespace layout = zkqe::layout;
+
+const std::string kRunHeader = std::string(layout::kPrefix) + layout::kRule;
+const std::string kFileHeader = std::string(layout::kFileRuleMark) + layout::kRule;
+const std::string kBlockLine = std::string(layout::kPrefix) + layout::kBlockIndent;
+// The test tag's line in a run's header and in a file's header.
+const std::string kTestTagLead = std::string(layout::kTestTag.name) + layout::kTestTag.gap;
+const std::string kRunTestTagLead = layout::kPrefix + kTestTagLead;
+const std::string kAssertionTagLine =
+    std::string(layout::kAssertionTag.name) + layout::kAssertionTag.gap + "= ";
 
 enum class Ending { NoSummary, Summary, FailureLimit, Exception, Exit };
 
@@ -42,13 +53,13 @@ const char* endingText(Ending ending) {
 struct Run {
     std::string report;
     std::string tag;
-    long assertions = -1;       // process-wide count from the summary; -1 when absent
-    long failedAssertions = 0;  // process-wide; negative after a fatal error
+    long assertions = -1;      // process-wide count from the summary; -1 when absent
+    long failedAssertions = 0; // process-wide; negative after a fatal error
     bool sawFailedCount = false;
-    int failureBlocks = 0;      // failure blocks written by this run
+    int failureBlocks = 0; // failure blocks written by this run
     Ending ending = Ending::NoSummary;
-    std::string status;         // "0", "1", or "-" when there is no status file
-    std::string blocks;         // the failure blocks' text, for JUnit
+    std::string status; // "0", "1", or "-" when there is no status file
+    std::string blocks; // the failure blocks' text, for JUnit
 
     // The test tag, or for a report that lost its header (an abort or a crash
     // before anything was flushed) the report's file name without extension.
@@ -66,8 +77,8 @@ struct Run {
     }
 };
 
-bool startsWith(const std::string& line, const char* prefix) {
-    return line.compare(0, std::strlen(prefix), prefix) == 0;
+bool startsWith(const std::string& line, const std::string& prefix) {
+    return line.compare(0, prefix.size(), prefix) == 0;
 }
 
 // "## Label = value" or "Label     = value": the text after the first "= ".
@@ -77,8 +88,8 @@ std::string valueOf(const std::string& line) {
 }
 
 bool summaryLine(const std::string& line, const char* label, long& value) {
-    const std::string prefix = std::string("## ") + label + " = ";
-    if (!startsWith(line, prefix.c_str()))
+    const std::string prefix = std::string(layout::kPrefix) + label + " = ";
+    if (!startsWith(line, prefix))
         return false;
     value = std::strtol(line.c_str() + prefix.size(), nullptr, 10);
     return true;
@@ -123,21 +134,21 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
             run->report = path;
         }
         long value = 0;
-        if (startsWith(line, "## TestTag ") || startsWith(line, "TestTag ")) {
+        if (startsWith(line, kRunTestTagLead) || startsWith(line, kTestTagLead)) {
             run->tag = valueOf(line);
         } else if (startsWith(line, kBlockLine)) {
-            if (line.find("AssertionTag = ") != std::string::npos)
+            if (line.find(kAssertionTagLine) != std::string::npos)
                 ++run->failureBlocks;
-            run->blocks += line.substr(std::strlen(kBlockLine)) + "\n";
-        } else if (summaryLine(line, "MaxFailuresEnd", value)) {
+            run->blocks += line.substr(kBlockLine.size()) + "\n";
+        } else if (summaryLine(line, layout::kMaxFailuresEnd, value)) {
             run->ending = Ending::FailureLimit;
-        } else if (summaryLine(line, "ExceptionEnd", value)) {
+        } else if (summaryLine(line, layout::kExceptionEnd, value)) {
             run->ending = Ending::Exception;
-        } else if (summaryLine(line, "ExitEnd", value)) {
+        } else if (summaryLine(line, layout::kExitEnd, value)) {
             run->ending = Ending::Exit;
-        } else if (summaryLine(line, "Assertions", value)) {
+        } else if (summaryLine(line, layout::kAssertions, value)) {
             run->assertions = value; // the last one is the process-wide count
-        } else if (summaryLine(line, "FailedAssertions", value)) {
+        } else if (summaryLine(line, layout::kFailedAssertions, value)) {
             run->failedAssertions = value;
             run->sawFailedCount = true;
             if (run->ending == Ending::NoSummary)
