@@ -54,6 +54,7 @@ const ExceptionName kExceptionNames[] = {
 const char kHexDigitsUpper[] = "0123456789ABCDEF";
 const char kHexDigitsLower[] = "0123456789abcdef";
 
+// Signal-safe.
 char* append(char* out, const char* text) {
     while (*text != '\0')
         *out++ = *text++;
@@ -62,6 +63,7 @@ char* append(char* out, const char* text) {
 
 // The hexadecimal digits of `value`, most significant first: exactly
 // `width` of them, or as many as needed when `width` is 0.
+// Signal-safe.
 char* appendHex(char* out, std::uintmax_t value, int width, const char* digits) {
     char reversed[2 * sizeof value];
     int count = 0;
@@ -78,6 +80,7 @@ char* appendHex(char* out, std::uintmax_t value, int width, const char* digits) 
 
 // Reached by an exception that no handler caught (and by the rare other
 // reasons to terminate, which carry no better name).
+// Not signal-safe: runs as the terminate handler, outside any signal handler.
 [[noreturn]] void reportEscapedException() {
     // No instruction faulted and the throw site is gone once the stack has
     // unwound, so the line carries the null address rather than a made-up one.
@@ -87,6 +90,7 @@ char* appendHex(char* out, std::uintmax_t value, int width, const char* digits) 
 
 } // namespace
 
+// Signal-safe.
 const char* exceptionName(unsigned long code) {
     for (const ExceptionName& entry : kExceptionNames)
         if (entry.code == code)
@@ -94,6 +98,7 @@ const char* exceptionName(unsigned long code) {
     return "Unknown";
 }
 
+// Signal-safe.
 std::size_t formatCrashLine(char* line, unsigned long code, const void* pc) {
     char* out = append(line, exceptionName(code));
     out = append(out, " at pc 0x");
@@ -110,6 +115,7 @@ std::size_t formatCrashLine(char* line, unsigned long code, const void* pc) {
     return static_cast<std::size_t>(out - line);
 }
 
+// Signal-safe.
 void reportUnhandledException(unsigned long code, const void* pc) {
     FILE* target = crashReportFile;
     if (target == nullptr)
@@ -119,6 +125,7 @@ void reportUnhandledException(unsigned long code, const void* pc) {
     platform::writeFaultText(target, line, length);
 }
 
+// Not signal-safe.
 void installCrashGuard(const char* target) {
     FILE* previous = crashReportFile;
     crashReportFile = qe_fopen(target, "w");

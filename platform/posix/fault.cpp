@@ -50,6 +50,7 @@ std::uintptr_t guardedStackLow = 0;
 void* alternateStack = nullptr;
 
 // Program counter and stack pointer at the fault, from the machine context.
+// Signal-safe.
 void machineState(const void* context, const void** pc, std::uintptr_t* sp) {
     const ucontext_t* uc = static_cast<const ucontext_t*>(context);
     *pc = nullptr;
@@ -68,10 +69,12 @@ void machineState(const void* context, const void** pc, std::uintptr_t* sp) {
 #endif
 }
 
+// Signal-safe.
 bool sentByProcess(int siCode) {
     return siCode <= 0; // SI_USER, SI_QUEUE, SI_TKILL and the like
 }
 
+// Signal-safe.
 void faultHandler(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
     const void* pc = nullptr;
@@ -106,6 +109,7 @@ void faultHandler(int signal, siginfo_t* info, void* context) {
 
 // The lowest usable address of the calling thread's stack; for the main
 // thread the limit set by RLIMIT_STACK, to which the stack may still grow.
+// Not signal-safe (pthread_getattr_np allocates): called when the hook is installed.
 std::uintptr_t currentStackLow() {
     pthread_attr_t attributes;
     if (pthread_getattr_np(pthread_self(), &attributes) != 0)
@@ -117,6 +121,7 @@ std::uintptr_t currentStackLow() {
     return known ? reinterpret_cast<std::uintptr_t>(address) : 0;
 }
 
+// Not signal-safe (allocates): called when the hook is installed.
 void installAlternateStack() {
     if (alternateStack == nullptr) {
         std::size_t size = kAlternateStackSize;
@@ -135,6 +140,7 @@ void installAlternateStack() {
 
 } // namespace
 
+// Signal-safe.
 unsigned long faultCodeFor(int signal, int siCode, bool stackOverflow) {
     switch (signal) {
     case SIGSEGV:
@@ -172,6 +178,7 @@ unsigned long faultCodeFor(int signal, int siCode, bool stackOverflow) {
     }
 }
 
+// Signal-safe.
 bool isStackOverflowAddress(std::uintptr_t address, std::uintptr_t sp, std::uintptr_t stackLow) {
     if (sp != 0) {
         const std::uintptr_t distance = address < sp ? sp - address : address - sp;
@@ -186,6 +193,7 @@ bool isStackOverflowAddress(std::uintptr_t address, std::uintptr_t sp, std::uint
     return false;
 }
 
+// Not signal-safe.
 void installFaultHook(FaultReporter reporter) {
     faultReporter = reporter;
     guardedStackLow = currentStackLow();
@@ -202,6 +210,7 @@ void installFaultHook(FaultReporter reporter) {
         sigaction(signal, &action, nullptr);
 }
 
+// Signal-safe.
 void writeFaultText(std::FILE* file, const char* text, std::size_t length) {
     const int fd = fileno(file);
     if (fd >= 0) {

@@ -22,6 +22,7 @@ constexpr ULONG kFilterStackGuarantee = 64 * 1024;
 
 FaultReporter faultReporter = nullptr;
 
+// Signal-safe: the faulting thread's exception filter takes no lock and allocates nothing.
 LONG WINAPI unhandledExceptionFilter(EXCEPTION_POINTERS* info) {
     const FaultReporter reporter = faultReporter;
     if (reporter != nullptr && info != nullptr && info->ExceptionRecord != nullptr)
@@ -31,6 +32,7 @@ LONG WINAPI unhandledExceptionFilter(EXCEPTION_POINTERS* info) {
 
 } // namespace
 
+// Not signal-safe.
 void installFaultHook(FaultReporter reporter) {
     faultReporter = reporter;
     ULONG guarantee = kFilterStackGuarantee;
@@ -38,6 +40,8 @@ void installFaultHook(FaultReporter reporter) {
     SetUnhandledExceptionFilter(unhandledExceptionFilter);
 }
 
+// Not signal-safe (stdio): Windows runs it in the exception filter, where the C
+// runtime stays usable unless the faulting thread holds the stream's lock.
 void writeFaultText(std::FILE* file, const char* text, std::size_t) {
     // Text mode turns the line feed into the platform's line end.
     std::fputs(text, file);
