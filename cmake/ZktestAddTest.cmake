@@ -4,8 +4,9 @@
 # folder of the build tree, where its report and status file land; -L arms
 # the alarm from TIMEOUT so a hung program aborts itself, and -G names a
 # crash file so a crash leaves its line. The CTest test fails when go()
-# returns non-zero, the program aborts or crashes, or a status file is left
-# at "1"; its output names the report and quotes the crash line.
+# returns non-zero, the program aborts or crashes, a status file is left at
+# "1", or the report could not be written whole; its output names the report
+# and quotes the crash line.
 set(_ZKTEST_RUN_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZktestRunTest.cmake")
 
 function(zktest_add_test target)

@@ -36,6 +36,12 @@ foreach(status_file IN LISTS status_files)
   endif()
 endforeach()
 
+# A report that lost lines (a full disk, a failed write) is no evidence of a
+# pass: go() says so on standard error.
+if(err MATCHES "\\*\\*\\* WARNING: report [^\n]* was not written whole[^\n]*")
+  list(APPEND problems "${CMAKE_MATCH_0}")
+endif()
+
 if(EXISTS "${ZKTEST_WORKDIR}/${crash}")
   file(READ "${ZKTEST_WORKDIR}/${crash}" crash_line)
   string(STRIP "${crash_line}" crash_line)

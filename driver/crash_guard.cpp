@@ -120,6 +120,10 @@ void reportUnhandledException(unsigned long code, const void* pc) {
     FILE* target = crashReportFile;
     if (target == nullptr)
         return;
+    // What the standard streams hold (a report on one of them, the program's
+    // own output) is written before the process dies of the fault.
+    platform::drainWithoutLock(stdout);
+    platform::drainWithoutLock(stderr);
     char line[kCrashLineSize];
     const std::size_t length = formatCrashLine(line, code, pc);
     platform::writeFaultText(target, line, length);

@@ -95,6 +95,8 @@ ZKQETest& ZKQETest::operator=(ZKQETest& other) {
         return *this;
     // The report this object had open is finished before it takes over the
     // other's settings; like a copy, it then starts with its report closed.
+    // The stream may borrow that FILE: it lets go first.
+    outputStream.close();
     if (primaryOutput != nullptr)
         zkqe::closeReportFile(primaryOutput);
     primaryOutput = nullptr;

@@ -75,6 +75,7 @@ void ZKQETest::processFlaggedArgs() {
 int ZKQETest::go() {
     lastAssertionFailed_.store(false, std::memory_order_relaxed);
     detectedErrors_ = 0;
+    const unsigned failedWritesBefore = zkqe::failedReportWriteCount();
     openRunReport_();
     zkqe::writeHeader(primaryOutput, zkqe::HeaderKind::run,
                       {testTag_, compilerId_, machineId_, remark_});
@@ -96,9 +97,15 @@ int ZKQETest::go() {
     zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
                        ZKQESingletonAssertionFailedCounter::getCount());
     // Whether the report is a standard stream is decided on the file open
-    // now: the body may have moved the report to another file.
+    // now: the body may have moved the report to another file. The stream
+    // lets go of the FILE it borrows first.
+    outputStream.close();
     zkqe::closeReportFile(primaryOutput);
     primaryOutput = nullptr;
+    // A report that lost lines is never taken for a pass by whoever reads
+    // standard error; the run's result stays what the body made it.
+    if (zkqe::failedReportWriteCount() != failedWritesBefore)
+        zkqe::warnReportNotWhole(fullOutputFileName);
 
     if (end == RunEnd::exception) {
         zkqe::writeUnexpectedException();
@@ -108,6 +115,10 @@ int ZKQETest::go() {
 }
 
 void ZKQETest::openRunReport_() {
+    // A report left open since an earlier run (a print after that go()) is
+    // finished first, so its lines land before the new run's.
+    closePrimaryOutput();
+
     const char separator = pathSeparator[0];
     const char* file = outputFile_ != nullptr ? outputFile_ : "";
 
@@ -129,7 +140,7 @@ void ZKQETest::openRunReport_() {
     replaceString_(fullOutputFileName, path);
     std::free(path);
 
-    primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
+    primaryOutput = zkqe::openReportFile(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
     if (primaryOutput == nullptr)
         zkqe::reportOpenFailed(fullOutputFileName, errno);
 }

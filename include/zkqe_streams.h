@@ -35,7 +35,12 @@ public:
 
     // Opens `name` ("a" for append, "w" otherwise) unless a file is open.
     void open(const char* name, create_mode mode);
-    // Closes the file; standard error is forgotten but never closed.
+    // Writes into `file` from now on, unless a file is open: a FILE that
+    // stays its owner's, so the buffer is a second door into a file the
+    // owner writes too. close() and the destructor only forget it.
+    void borrow(FILE* file);
+    // Closes the file; standard error and a borrowed file are forgotten but
+    // never closed.
     void close();
     // fflush, fseek (origin 0 for the one-argument form) and ftell on the
     // file; with no file open they do nothing and return -1.
@@ -59,6 +64,7 @@ public:
 private:
     FILE* file;
     ZKQEMutex* mutex;
+    bool borrowed;
 };
 
 // Reference-counted handle on a heap object; the last handle deletes it.

@@ -92,9 +92,20 @@ using FaultReporter = void (*)(unsigned long code, const void* pc);
 // one.
 void installFaultHook(FaultReporter reporter);
 // Writes `length` bytes of `text` (NUL-terminated) to `file` from inside the
-// reporter, and hands the text to an attached debugger: on POSIX with
-// write(2) only (async-signal-safe), on Windows through stdio, flushed.
+// reporter, after what `file`'s buffer already holds (drainWithoutLock), and
+// hands the text to an attached debugger; with no lock, no allocation.
 void writeFaultText(std::FILE* file, const char* text, std::size_t length);
+
+// --- report files -----------------------------------------------------
+// Hands the bytes waiting in `file`'s buffer to the OS without taking the
+// FILE's lock, for a process about to die (the alarm, the crash guard): the
+// thread that holds the lock may be the one that hung or crashed. Nothing
+// happens where the C library's buffer is not known. Signal-safe.
+void drainWithoutLock(std::FILE* file);
+// The FILE's own lock (recursive): a writer holding it keeps a block of
+// lines together against every other writer of that FILE.
+void lockFile(std::FILE* file);
+void unlockFile(std::FILE* file);
 
 // --- process ----------------------------------------------------------
 // One-time start-up adjustments made when the library loads (for example,

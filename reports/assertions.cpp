@@ -60,7 +60,6 @@ void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int
     prepareForFilePtrOutput();
 
     zkqe::writeFailureBlock(primaryOutput, id, functionTag_, tag, fileName, lineNumber);
-    std::fflush(primaryOutput);
 
     ++detectedErrors_;
     lastAssertionFailed_.store(true, std::memory_order_relaxed);
@@ -81,7 +80,6 @@ void ZKQETest::setFunctionTag(const char* tag) {
     replaceString_(functionTag_, tag);
     prepareForFilePtrOutput();
     zkqe::writeTagLine(primaryOutput, zkqe::TagKind::function, functionTag_);
-    std::fflush(primaryOutput);
 }
 
 void ZKQETest::setStepTag(const char* tag) {

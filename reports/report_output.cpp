@@ -2,14 +2,23 @@
 // by outStream(), the header of a newly named file, the summary, the exit
 // lines, and the moves of the report between files.
 //
-// The report is open through at most one of primaryOutput (a FILE) and
-// outputStream at a time; whichever is about to write closes the other and
-// reopens the file for appending, so pieces land in the order written.
+// The report is one open FILE, primaryOutput, with two doors: the object's
+// writers use it directly, and outputStream borrows it (qe_filebuf::borrow),
+// so neither way of writing closes what a thread writing the other way
+// holds, and pieces land in the order written. The stream lets go of the
+// FILE before the FILE is closed. Every writer, and the stream after every
+// piece, hands what it wrote to the OS in one write before it lets go of the
+// FILE: a hang, an abort or a crash loses nothing written before it, and a
+// block never has another writer's bytes inside it, not even those of
+// another FILE appending to the same file. A report is therefore always open
+// for appending (a new one is truncated first). A write or close that fails
+// is counted, and go() warns.
 //
 // Locks: print, outStream and callExit hold the object's mutex for their
 // whole work; the other operations take none of their own (the assertion and
-// tag writers call prepareForFilePtrOutput with the mutex held). Counter
-// mutexes are taken while the object's mutex is held, never the reverse.
+// tag writers call prepareForFilePtrOutput with the mutex held). Lock order:
+// the object's mutex, then the stream buffer's lock or a counter's mutex,
+// then the FILE's own lock, never the reverse.
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
@@ -19,6 +28,7 @@
 #include "reports/report_support.h"
 #include "reports/report_writer.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -31,10 +41,49 @@ constexpr unsigned kSummaryPauseMilliseconds = 500;
 
 namespace zkqe {
 
+namespace {
+
+std::atomic<unsigned> failedReportWrites{0};
+std::atomic<int> failedReportErrno{0};
+
+} // namespace
+
+FILE* openReportFile(const char* path, const char* mode) {
+    FILE* file = qe_fopen(path, mode);
+    // Appending, so that other FILEs on the same file (the user's own
+    // streams, another test object's report) never overwrite the report's
+    // lines nor it theirs.
+    if (file != nullptr && file != stdout && file != stderr && mode[0] != 'a') {
+        std::fclose(file);
+        file = qe_fopen(path, "a");
+    }
+    return file;
+}
+
 int closeReportFile(FILE* file) {
+    const bool writeFailed = std::ferror(file) != 0;
+    int result;
     if (file == stdout || file == stderr)
-        return std::fflush(file) == 0 ? 0 : EOF;
-    return std::fclose(file);
+        result = std::fflush(file) == 0 ? 0 : EOF;
+    else
+        result = std::fclose(file);
+    if (writeFailed || result != 0) {
+        const int closeErrno = errno;
+        failedReportErrno.store(result != 0 ? closeErrno : 0, std::memory_order_relaxed);
+        failedReportWrites.fetch_add(1, std::memory_order_relaxed);
+        errno = closeErrno;
+    }
+    return result;
+}
+
+unsigned failedReportWriteCount() {
+    return failedReportWrites.load(std::memory_order_relaxed);
+}
+
+void warnReportNotWhole(const char* path) {
+    const int failedErrno = failedReportErrno.load(std::memory_order_relaxed);
+    qe_fprintf(stderr, "*** WARNING: report %s was not written whole: %s\n", printable(path),
+               failedErrno != 0 ? std::strerror(failedErrno) : "a write failed");
 }
 
 char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
@@ -71,7 +120,7 @@ void ZKQETest::prepareForFilePtrOutput() {
     // qe_fopen.
     if (fullOutputFileName == nullptr)
         zkqe::usageErrorBox("You must call the go() method before writing to the report!!");
-    primaryOutput = qe_fopen(fullOutputFileName, "a");
+    primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
     if (primaryOutput == nullptr)
         zkqe::reportOpenFailed(fullOutputFileName, errno);
 }
@@ -84,14 +133,12 @@ void ZKQETest::print(const char* text) {
 
 qe_ofstream& ZKQETest::outStream() {
     ZKQEMutexGuard guard(mutex);
-    if (primaryOutput != nullptr) {
-        zkqe::closeReportFile(primaryOutput);
-        primaryOutput = nullptr;
-    }
     if (!outputStream.is_open()) {
         if (fullOutputFileName == nullptr)
             zkqe::usageErrorBox("You must call the go() method before using outStream()!!");
-        outputStream.open(fullOutputFileName, qe_filebuf::append);
+        prepareForFilePtrOutput();
+        if (qe_filebuf* buffer = outputStream.rdbuf()())
+            buffer->borrow(primaryOutput);
     }
     if (!outputStream.is_open())
         std::abort();
@@ -108,7 +155,7 @@ void ZKQETest::printHeaderInfo() {
     if (primaryOutput != nullptr)
         closePrimaryOutput();
     createFullOutputFileName();
-    primaryOutput = qe_fopen(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
+    primaryOutput = zkqe::openReportFile(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
     if (primaryOutput == nullptr)
         zkqe::headerOpenFailed(fullOutputFileName, errno);
     zkqe::writeHeader(primaryOutput, zkqe::HeaderKind::file,
@@ -123,7 +170,6 @@ void ZKQETest::printSummary() {
     prepareForFilePtrOutput();
     zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
                        ZKQESingletonAssertionFailedCounter::getCount());
-    std::fflush(primaryOutput);
     zkqe::platform::sleepMilliseconds(kSummaryPauseMilliseconds);
     closePrimaryOutput();
 }
@@ -135,6 +181,7 @@ void ZKQETest::callExit() {
     prepareForFilePtrOutput();
     zkqe::writeExitEnd(primaryOutput, detectedErrors_,
                        ZKQESingletonAssertionFailedCounter::getCount());
+    outputStream.close();
     zkqe::closeReportFile(primaryOutput);
     primaryOutput = nullptr;
     std::exit(-1);
@@ -145,6 +192,10 @@ void ZKQETest::closePrimaryOutput() {
 }
 
 void ZKQETest::closeReport_(const char* closeFailedText) {
+    // The stream lets go of the FILE it borrows first, so that no thread
+    // writes through it into a closed FILE.
+    if (outputStream.is_open())
+        outputStream.close();
     if (primaryOutput != nullptr) {
         errno = 0;
         if (zkqe::closeReportFile(primaryOutput) != 0)
@@ -154,8 +205,6 @@ void ZKQETest::closeReport_(const char* closeFailedText) {
         // freed memory.
         primaryOutput = nullptr;
     }
-    if (outputStream.is_open())
-        outputStream.close();
 }
 
 void ZKQETest::changeOutputFile(const char* name) {
@@ -185,7 +234,7 @@ void ZKQETest::changeOutputFile(const char* name) {
         detectedErrors_ = outputFiles.getFailures(found);
         createFullOutputFileName();
         // A failed open shows at the next write, which reports it.
-        primaryOutput = qe_fopen(fullOutputFileName, "a");
+        primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
         return;
     }
     outputFiles.insertNewoutFile(fileAssertionCount, detectedErrors_, name);

@@ -17,10 +17,19 @@ inline const char* printable(const char* text) {
     return text != nullptr ? text : "(null)";
 }
 
+// Opens a report file with qe_fopen in `mode`; a file (not a standard
+// stream) is kept open for appending, after "w" has truncated it.
+FILE* openReportFile(const char* path, const char* mode);
+
 // Closes a report FILE and returns fclose's result. The process's standard
 // output and error are only flushed: a report on them must not take them away
-// from the rest of the program.
+// from the rest of the program. A report whose writes or close failed is
+// counted (failedReportWriteCount), with the close's errno when it failed.
 int closeReportFile(FILE* file);
+unsigned failedReportWriteCount();
+// "*** WARNING: report <path> was not written whole: <reason>" on standard
+// error.
+void warnReportNotWhole(const char* path);
 
 // `directory` (null or empty: none) and `file` joined by the separator, which
 // is left out when the directory already ends with it. With

@@ -1,7 +1,8 @@
 // The writers of the report's fixed parts, in the layout of
 // reports/report_layout.h: the header, the failure block, the tag lines, the
 // end lines and the summary. Each writes whole lines through qe_fprintf, one
-// call per line, so the debugger copy gets the same lines as the report.
+// call per line, so the debugger copy gets the same lines as the report, and
+// flushes them under the FILE's lock before it returns.
 //
 // They take no lock: callers hold the object's mutex where other threads may
 // write to the same FILE.

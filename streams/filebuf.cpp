@@ -3,14 +3,20 @@
 // Invariants:
 //  - Every operation but the constructors and the destructor runs with the
 //    buffer's lock held for its whole length, and takes no other lock.
-//  - The buffer owns its FILE, except the standard error stream, which it
-//    only borrows: close() forgets it without closing it.
+//  - The buffer owns its FILE, except the standard error stream and a FILE
+//    given to borrow(), which it only borrows: close() forgets them without
+//    closing them.
+//  - Lock order: the buffer's lock, then the FILE's own; an operation that
+//    writes in several calls holds the FILE's lock across them, so a writer
+//    holding that lock for a block of lines is never split by it. On a
+//    borrowed FILE every operation ends with a flush under that lock.
 //  - A buffer whose lock could not be allocated never opens a file, so every
 //    operation on it can answer as a closed buffer without locking.
 #include "zkqe_streams.h"
 
 #include "zkqe_mutex.h"
 #include "zkqe_output.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <climits>
@@ -60,9 +66,15 @@ int addWriteResult(int total, int result) {
     return result < 0 ? result : total + result;
 }
 
+// A borrowed FILE is a report that other writers share: each piece goes to
+// the OS at once, in one write, as the owner's own writers do.
+void handOver(FILE* file) {
+    std::fflush(file);
+}
+
 } // namespace
 
-qe_filebuf::qe_filebuf() : file(nullptr), mutex(new (std::nothrow) ZKQEMutex) {}
+qe_filebuf::qe_filebuf() : file(nullptr), mutex(new (std::nothrow) ZKQEMutex), borrowed(false) {}
 
 qe_filebuf::qe_filebuf(const char* name, create_mode mode) : qe_filebuf() {
     open(name, mode);
@@ -82,6 +94,16 @@ void qe_filebuf::open(const char* name, create_mode mode) {
         file = qe_fopen(name, static_cast<int>(mode) == append ? "a" : "w");
 }
 
+void qe_filebuf::borrow(FILE* borrowedFile) {
+    if (mutex == nullptr)
+        return;
+    ZKQEMutexGuard guard(mutex);
+    if (file == nullptr && borrowedFile != nullptr) {
+        file = borrowedFile;
+        borrowed = true;
+    }
+}
+
 void qe_filebuf::close() {
     if (mutex == nullptr)
         return;
@@ -89,9 +111,10 @@ void qe_filebuf::close() {
     if (file == nullptr)
         return;
     // Standard error is borrowed: later diagnostics must still reach it.
-    if (file != stderr)
+    if (file != stderr && !borrowed)
         std::fclose(file);
     file = nullptr;
+    borrowed = false;
 }
 
 // With no file open, flush, seek and tell do nothing and answer -1: a null
@@ -142,7 +165,13 @@ unsigned long qe_filebuf::write(const void* data, unsigned long size, unsigned l
     ZKQEMutexGuard guard(mutex);
     if (file == nullptr)
         return 0;
-    return static_cast<unsigned long>(std::fwrite(data, size, count, file));
+    if (!borrowed)
+        return static_cast<unsigned long>(std::fwrite(data, size, count, file));
+    zkqe::platform::lockFile(file);
+    const std::size_t written = std::fwrite(data, size, count, file);
+    handOver(file);
+    zkqe::platform::unlockFile(file);
+    return static_cast<unsigned long>(written);
 }
 
 int qe_filebuf::puts(const char* text) {
@@ -151,7 +180,13 @@ int qe_filebuf::puts(const char* text) {
     if (mutex == nullptr)
         return qe_fprintf(nullptr, "%s", text);
     ZKQEMutexGuard guard(mutex);
-    return qe_fprintf(file, "%s", text);
+    if (!borrowed)
+        return qe_fprintf(file, "%s", text);
+    zkqe::platform::lockFile(file);
+    const int result = qe_fprintf(file, "%s", text);
+    handOver(file);
+    zkqe::platform::unlockFile(file);
+    return result;
 }
 
 int qe_filebuf::puts(const signed char* text) {
@@ -171,6 +206,8 @@ int qe_filebuf::puts(const unsigned short* text) {
     ZKQEMutex* held = mutex;
     if (held != nullptr)
         held->acquire();
+    if (file != nullptr)
+        zkqe::platform::lockFile(file);
     char chunk[kUtf8ChunkSize];
     char* out = chunk;
     int total = 0;
@@ -194,6 +231,11 @@ int qe_filebuf::puts(const unsigned short* text) {
     // answers like an empty byte string: 0 when open, -1 when closed.
     *out = '\0';
     total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
+    if (file != nullptr) {
+        if (borrowed)
+            handOver(file);
+        zkqe::platform::unlockFile(file);
+    }
     if (held != nullptr)
         held->release();
     return total;

@@ -61,8 +61,13 @@ void* alarmThread(void* argument) {
         const timespec now = monotonicNow();
         const std::int64_t nowSeconds = static_cast<std::int64_t>(now.tv_sec);
         if (nowSeconds > deadlineSeconds ||
-            (nowSeconds == deadlineSeconds && now.tv_nsec >= deadlineNanoseconds))
+            (nowSeconds == deadlineSeconds && now.tv_nsec >= deadlineNanoseconds)) {
+            // A report on a standard stream keeps what it holds: abort()
+            // would drop it, and the hung thread may hold the stream's lock.
+            drainWithoutLock(stdout);
+            drainWithoutLock(stderr);
             std::abort(); // with alarmMutex held: no cancel can slip in now
+        }
         timespec wakeAt;
         if (deadlineSeconds - nowSeconds > kLongestWaitSeconds) {
             wakeAt.tv_sec = static_cast<time_t>(nowSeconds + kLongestWaitSeconds);

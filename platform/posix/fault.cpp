@@ -212,6 +212,8 @@ void installFaultHook(FaultReporter reporter) {
 
 // Signal-safe.
 void writeFaultText(std::FILE* file, const char* text, std::size_t length) {
+    // After what the target's stream holds, so the line keeps its place.
+    drainWithoutLock(file);
     const int fd = fileno(file);
     if (fd >= 0) {
         const char* next = text;

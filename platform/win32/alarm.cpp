@@ -30,8 +30,13 @@ constexpr ULONGLONG kLongestWaitMilliseconds = 0x7FFFFFFFull;
 DWORD WINAPI alarmThread(LPVOID) {
     for (;;) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= alarmDeadline)
+        if (now >= alarmDeadline) {
+            // A report on a standard stream keeps what it holds: abort()
+            // would drop it, and the hung thread may hold the stream's lock.
+            drainWithoutLock(stdout);
+            drainWithoutLock(stderr);
             std::abort();
+        }
         ULONGLONG wait = alarmDeadline - now;
         if (wait > kLongestWaitMilliseconds)
             wait = kLongestWaitMilliseconds;

@@ -5,11 +5,13 @@
 // Invariants:
 //  - The filter runs on the faulting thread, possibly with little stack
 //    left after an overflow; the installing thread keeps a stack guarantee
-//    large enough for the reporter and its stdio write.
+//    large enough for the reporter and its write.
 //  - The reporter pointer is written before the filter is installed and is
 //    plain data: the filter may run while the process exits.
 #include "platform/platform.h"
 
+#include <cstdio>
+#include <io.h>
 #include <windows.h>
 
 namespace zkqe {
@@ -40,12 +42,15 @@ void installFaultHook(FaultReporter reporter) {
     SetUnhandledExceptionFilter(unhandledExceptionFilter);
 }
 
-// Not signal-safe (stdio): Windows runs it in the exception filter, where the C
-// runtime stays usable unless the faulting thread holds the stream's lock.
-void writeFaultText(std::FILE* file, const char* text, std::size_t) {
-    // Text mode turns the line feed into the platform's line end.
-    std::fputs(text, file);
-    std::fflush(file);
+// Signal-safe: no lock the faulting thread may hold, no allocation.
+void writeFaultText(std::FILE* file, const char* text, std::size_t length) {
+    // After what the target's stream holds, so the line keeps its place.
+    drainWithoutLock(file);
+    // The stream's text mode would turn "\n" into "\r\n"; _write on a
+    // descriptor opened in text mode does the same, without the stream.
+    const int fd = _fileno(file);
+    if (fd >= 0)
+        _write(fd, text, static_cast<unsigned>(length));
     if (debuggerPresent())
         debuggerOutput(text);
 }

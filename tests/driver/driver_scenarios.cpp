@@ -17,9 +17,11 @@ struct Run : scenario::Probe {
 
 } // namespace
 
-// Tags, passing assertions, and print and stream pieces in the order written.
+// Tags, passing assertions, and print and stream pieces in the order written;
+// on standard output too, which the report's stream leaves open.
 SCENARIO(passing) {
     scenario::Probe test("passing", "no failures", ".", "passing.out", false, 128, "gcc", "box");
+    test.processDefaultArguments(argc - 1, argv + 1);
     test.body = [](scenario::Probe& t) {
         t.setRunTag("run 1");
         t.setFunctionTag("checks");
@@ -31,7 +33,9 @@ SCENARIO(passing) {
         t.print("four");
         t.outStream() << "five";
     };
-    return test.go();
+    const int failures = test.go();
+    std::printf("after the run\n");
+    return failures;
 }
 
 // One failure under a limit of two, then the body returns, fails again and
@@ -56,8 +60,9 @@ SCENARIO(ending) {
 }
 
 // Setters replace constructor arguments and flags replace both. One object
-// runs twice: the second go() truncates or appends, counts its own failures
-// afresh, and a directory that the first dropped stays dropped.
+// runs twice: the second go() finishes the report the first left open (a
+// print after it), truncates or appends, counts its own failures afresh, and
+// a directory that the first dropped stays dropped.
 SCENARIO(flags) {
     std::filesystem::create_directory("sub");
     Run test("flags", "ctor remark", ".", "flags.out", false, 128, "ctor-cc", "ctor-m");
@@ -72,6 +77,7 @@ SCENARIO(flags) {
         const int failed = test.go();
         std::printf("go=%d dir=[%s] file=[%s] full=[%s] append=%d\n", failed, test.outputDir(),
                     test.outputFile(), test.fullOutputFileName, test.appendStatus());
+        test.print("after the run");
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 // What the driver gets from the platform layer, seen from whole runs: the
 // crash guard's line for every kind of fatal fault and the end of the process
 // that follows, the alarm that aborts (or, disarmed or not yet due, leaves
-// alone) a run, devices that refuse every write, and the copy of diagnostics
+// alone) a run, files that refuse writes, and the copy of diagnostics
 // that an attached debugger receives.
 #include "scenario.h"
 
@@ -20,6 +20,7 @@
 #include <csignal>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -75,8 +76,9 @@ static void checkPc(unsigned long code, const void* pc) {
     zkqe::reportUnhandledException(code, pc);
 }
 
-// argv[2]: the fault; argv[3]: "checked" to check its address, or "plain";
-// then the test's flags.
+// argv[2]: the fault; argv[3]: "checked" to check its address, "plain", or
+// "limited" to let files grow to 16 bytes only (a full disk: later writes
+// fail); then the test's flags.
 SCENARIO(crash) {
     scenario::Probe test("platform", "", ".", "run.out");
     test.processDefaultArguments(argc - 1, argv + 1);
@@ -88,6 +90,11 @@ SCENARIO(crash) {
     if (mode == "checked")
         zkqe::platform::installFaultHook(checkPc);
 #if !defined(_WIN32)
+    if (mode == "limited") {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
     using zkqe::platform::isStackOverflowAddress; // how near the stack pointer counts
     if (kind == "stack")
         std::fprintf(stderr, "near the stack pointer: %d %d\n",

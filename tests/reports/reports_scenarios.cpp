@@ -1,13 +1,17 @@
 // What the assertions answer and count, the fatal-error freeze of the
-// failed count, the object's lock, and a report rewritten through the
-// public header and summary writers after go().
+// failed count, the object's lock, a report rewritten through the public
+// header and summary writers after go(), and one report written by many
+// threads every way at once.
 #include "scenario.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 SCENARIO(counts) {
     scenario::Probe test("counts", "", ".", "counts.out");
@@ -92,4 +96,72 @@ SCENARIO(files) {
                 assigned.findOutfile(longName.c_str()), assigned.currentOutfile());
     assigned.printVector();
     return 0;
+}
+
+// Threads writing one report every way at once: prints, stream pieces, step
+// tags, failure blocks and (where the OS appends atomically) streams of their
+// own on the same file. Every piece, "<thread-number>", must arrive whole,
+// in its thread's order, and never inside another writer's failure block.
+SCENARIO(threads) {
+    constexpr int kThreads = 4, kPieces = 2000;
+    const bool ownStreams = argc > 2;
+    scenario::Probe test("threads", "", ".", "threads.out", false, 1 << 30);
+    test.body = [&](scenario::Probe& t) {
+        std::vector<std::thread> writers;
+        for (int w = 0; w < kThreads; ++w)
+            writers.emplace_back([&t, w, ownStreams] {
+                qe_ofstream own;
+                if (ownStreams)
+                    own.open("threads.out", qe_filebuf::append);
+                for (int i = 0; i < kPieces; ++i) {
+                    const std::string piece =
+                        "<" + std::to_string(w) + "-" + std::to_string(i) + ">";
+                    switch (i % (ownStreams ? 5 : 4)) {
+                    case 0:
+                        t.print(piece.c_str());
+                        break;
+                    case 1:
+                        t.outStream() << (piece + "\n").c_str();
+                        break;
+                    case 2:
+                        t.setStepTag(piece.c_str());
+                        break;
+                    case 3:
+                        t.assertTrue(piece.c_str(), "threads.cpp", i, false, nullptr);
+                        break;
+                    default:
+                        own << piece.c_str() << endl;
+                    }
+                }
+            });
+        for (std::thread& writer : writers)
+            writer.join();
+    };
+    test.go();
+
+    std::ifstream in("threads.out", std::ios::binary);
+    const std::string report((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
+    int found = 0, outOfOrder = 0, insideBlock = 0;
+    for (int w = 0; w < kThreads; ++w) {
+        std::size_t last = 0;
+        for (int i = 0; i < kPieces; ++i) {
+            const std::string piece = "<" + std::to_string(w) + "-" + std::to_string(i) + ">";
+            const std::size_t at = report.find(piece);
+            if (at == std::string::npos)
+                continue;
+            ++found;
+            outOfOrder += at < last;
+            last = at;
+            // Inside a block: after a block line's start, before its last line ends.
+            const std::size_t blockStart = report.rfind("\n## -       ", at);
+            const std::size_t blockEnd = report.find("LineNumber", blockStart);
+            const bool ownBlock = report.compare(at - 15, 15, "AssertionTag = ") == 0;
+            insideBlock += blockStart != std::string::npos && at < blockEnd && !ownBlock;
+        }
+    }
+    std::printf("written %d, found %d, out of order %d, inside a block %d\n", kThreads * kPieces,
+                found, outOfOrder, insideBlock);
+    in.close();
+    return std::remove("threads.out");
 }

@@ -1,10 +1,13 @@
-// Four small test programs in one source, chosen at build time, that show
-// how CTest sees zktest runs registered with zktest_add_test: one passes,
-// one fails an assertion, one hangs until its alarm aborts it, one crashes.
+// Small test programs in one source, chosen at build time, that show how
+// CTest sees zktest runs registered with zktest_add_test: one passes, one
+// fails an assertion, one hangs until its alarm aborts it, one crashes, one
+// fails 256 times, one passes into a report the disk has no room for.
 #include <zktest.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 
 class ConsumerTest : public ZKQETest {
@@ -21,6 +24,14 @@ public:
             std::this_thread::sleep_for(std::chrono::hours(1));
         if (kind == "crash")
             *static_cast<volatile int*>(nullptr) = 1;
+        if (kind == "full") {
+            // A file size limit stands in for a full disk.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{200, 200};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            for (int i = 0; i < 20; ++i)
+                print("a line the disk has no room for");
+        }
     }
 
 private:

@@ -1,0 +1,49 @@
+// POSIX report-file services: the lockless drain of a FILE's
+// buffer for a dying process, and the FILE lock.
+//
+// The drain reads glibc's public FILE fields (the write area between
+// _IO_write_base and _IO_write_ptr) and hands them to write(2): no lock, no
+// allocation, so it may run in a signal handler. Other C libraries keep their
+// buffer private; there the drain does nothing.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace zkqe {
+namespace platform {
+
+// Signal-safe.
+void drainWithoutLock(std::FILE* file) {
+#if defined(__GLIBC__)
+    const char* next = file->_IO_write_base;
+    const char* end = file->_IO_write_ptr;
+    if (next == nullptr || end <= next)
+        return;
+    const int fd = fileno_unlocked(file);
+    while (fd >= 0 && next < end) {
+        const ssize_t written = write(fd, next, static_cast<std::size_t>(end - next));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            break;
+        next += written;
+    }
+    // Written once only, should the process still write before it ends.
+    file->_IO_write_ptr = file->_IO_write_base;
+#else
+    (void)file;
+#endif
+}
+
+void lockFile(std::FILE* file) {
+    flockfile(file);
+}
+
+void unlockFile(std::FILE* file) {
+    funlockfile(file);
+}
+
+} // namespace platform
+} // namespace zkqe
