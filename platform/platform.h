@@ -14,6 +14,7 @@
 #ifndef ZKQE_PLATFORM_PLATFORM_H
 #define ZKQE_PLATFORM_PLATFORM_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 
@@ -89,8 +90,26 @@ void stopAlarmThread();
 // signal with its default action.
 using FaultReporter = void (*)(unsigned long code, const void* pc);
 // Installs the process-wide hook for unhandled faults, replacing any earlier
-// one.
+// one, and readies the calling thread for it.
 void installFaultHook(FaultReporter reporter);
+
+// What the hook needs on each thread (on POSIX an alternate signal stack, on
+// Windows a stack guarantee), so that a stack overflow there is reported
+// too. Threads are readied the first time they count an assertion once the
+// hook is installed: a test's worker threads are the ones that assert.
+// Initial-exec: the check is one load from the thread pointer.
+#if defined(__ELF__)
+#define ZKQE_THREAD_FLAG_MODEL __attribute__((tls_model("initial-exec")))
+#else
+#define ZKQE_THREAD_FLAG_MODEL
+#endif
+extern std::atomic<bool> faultHookInstalled;
+inline thread_local bool threadReadyForFaults ZKQE_THREAD_FLAG_MODEL = false;
+void prepareThreadForFaults();
+inline void readyThreadForFaults() {
+    if (faultHookInstalled.load(std::memory_order_relaxed) && !threadReadyForFaults)
+        prepareThreadForFaults();
+}
 // Writes `length` bytes of `text` (NUL-terminated) to `file` from inside the
 // reporter, after what `file`'s buffer already holds (drainWithoutLock), and
 // hands the text to an attached debugger; with no lock, no allocation.

@@ -5,17 +5,17 @@
 //
 // Invariants:
 //  - The handler is async-signal-safe: it reads plain data written before
-//    the handler was installed, calls the reporter (async-signal-safe by
-//    contract), sigaction and raise.
-//  - Only the thread that installs the hook gets the alternate stack (the
-//    test's main thread): a stack overflow elsewhere still kills the
-//    process, just without a line. The stack is allocated once and never
-//    freed; the handler may run while the process exits.
+//    the handler was installed and initial-exec thread-locals, calls the
+//    reporter (async-signal-safe by contract), sigaction and raise.
+//  - Each readied thread (the installing one, and every thread that counts
+//    an assertion afterwards) has an alternate stack of its own, given back
+//    when the thread ends; a stack overflow on a thread never readied still
+//    kills the process, just without a line.
 //  - SA_RESETHAND puts the default action back on entry, so a fault inside
 //    the reporter ends the process instead of looping.
-//  - writeFaultText flushes no stdio buffer: the fault may have struck inside
-//    stdio with its lock held. The line goes straight to the descriptor; what
-//    the process had buffered is lost, as with any abnormal end.
+//  - writeFaultText takes no stdio lock: the fault may have struck inside
+//    stdio with its lock held. What the target's stream holds is drained
+//    without its lock, then the line goes straight to the descriptor.
 #include "platform/platform.h"
 #include "platform/posix/fault_codes.h"
 
@@ -46,8 +46,26 @@ const int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP};
 
 // Written by installFaultHook before the handler is installed.
 FaultReporter faultReporter = nullptr;
-std::uintptr_t guardedStackLow = 0;
-void* alternateStack = nullptr;
+
+// The lowest address of this thread's stack, written when the thread is
+// readied, before the handler can run on its alternate stack. Initial-exec,
+// so the handler reads it without a call that might allocate.
+thread_local std::uintptr_t threadStackLow __attribute__((tls_model("initial-exec"))) = 0;
+
+// A readied thread's alternate stack, given back when the thread ends.
+struct AlternateStack {
+    void* memory = nullptr;
+    ~AlternateStack() {
+        if (memory == nullptr)
+            return;
+        stack_t off;
+        std::memset(&off, 0, sizeof off);
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        std::free(memory);
+    }
+};
+thread_local AlternateStack threadAlternateStack;
 
 // Program counter and stack pointer at the fault, from the machine context.
 // Signal-safe.
@@ -91,7 +109,7 @@ void faultHandler(int signal, siginfo_t* info, void* context) {
     bool stackOverflow = false;
     if (signal == SIGSEGV && !sentByProcess(info->si_code))
         stackOverflow = isStackOverflowAddress(reinterpret_cast<std::uintptr_t>(info->si_addr), sp,
-                                               guardedStackLow);
+                                               threadStackLow);
     const FaultReporter reporter = faultReporter;
     if (reporter != nullptr)
         reporter(faultCodeFor(signal, info->si_code, stackOverflow), pc);
@@ -121,21 +139,24 @@ std::uintptr_t currentStackLow() {
     return known ? reinterpret_cast<std::uintptr_t>(address) : 0;
 }
 
-// Not signal-safe (allocates): called when the hook is installed.
+// Not signal-safe (allocates): called when a thread is readied.
 void installAlternateStack() {
-    if (alternateStack == nullptr) {
-        std::size_t size = kAlternateStackSize;
-        if (size < static_cast<std::size_t>(SIGSTKSZ))
-            size = static_cast<std::size_t>(SIGSTKSZ);
-        alternateStack = std::malloc(size);
-        if (alternateStack == nullptr)
-            return;
-        stack_t stack;
-        stack.ss_sp = alternateStack;
-        stack.ss_size = size;
-        stack.ss_flags = 0;
-        sigaltstack(&stack, nullptr);
-    }
+    if (threadAlternateStack.memory != nullptr)
+        return;
+    std::size_t size = kAlternateStackSize;
+    if (size < static_cast<std::size_t>(SIGSTKSZ))
+        size = static_cast<std::size_t>(SIGSTKSZ);
+    void* memory = std::malloc(size);
+    if (memory == nullptr)
+        return;
+    stack_t stack;
+    stack.ss_sp = memory;
+    stack.ss_size = size;
+    stack.ss_flags = 0;
+    if (sigaltstack(&stack, nullptr) == 0)
+        threadAlternateStack.memory = memory;
+    else
+        std::free(memory);
 }
 
 } // namespace
@@ -193,11 +214,19 @@ bool isStackOverflowAddress(std::uintptr_t address, std::uintptr_t sp, std::uint
     return false;
 }
 
+std::atomic<bool> faultHookInstalled{false};
+
+// Not signal-safe.
+void prepareThreadForFaults() {
+    threadReadyForFaults = true;
+    threadStackLow = currentStackLow();
+    installAlternateStack();
+}
+
 // Not signal-safe.
 void installFaultHook(FaultReporter reporter) {
     faultReporter = reporter;
-    guardedStackLow = currentStackLow();
-    installAlternateStack();
+    prepareThreadForFaults();
 
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -208,6 +237,7 @@ void installFaultHook(FaultReporter reporter) {
         sigaddset(&action.sa_mask, signal);
     for (int signal : kFaultSignals)
         sigaction(signal, &action, nullptr);
+    faultHookInstalled.store(true, std::memory_order_relaxed);
 }
 
 // Signal-safe.

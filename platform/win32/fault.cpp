@@ -34,12 +34,21 @@ LONG WINAPI unhandledExceptionFilter(EXCEPTION_POINTERS* info) {
 
 } // namespace
 
+std::atomic<bool> faultHookInstalled{false};
+
+// Not signal-safe.
+void prepareThreadForFaults() {
+    threadReadyForFaults = true;
+    ULONG guarantee = kFilterStackGuarantee;
+    SetThreadStackGuarantee(&guarantee);
+}
+
 // Not signal-safe.
 void installFaultHook(FaultReporter reporter) {
     faultReporter = reporter;
-    ULONG guarantee = kFilterStackGuarantee;
-    SetThreadStackGuarantee(&guarantee);
+    prepareThreadForFaults();
     SetUnhandledExceptionFilter(unhandledExceptionFilter);
+    faultHookInstalled.store(true, std::memory_order_relaxed);
 }
 
 // Signal-safe: no lock the faulting thread may hold, no allocation.

@@ -43,7 +43,13 @@ public:
         }
     }
 
-    static void countAssertion() { incrementUnlessFrozen(assertionCount()); }
+    // A thread other than the first is readied for the crash guard here, the
+    // one place every asserting thread passes.
+    static void countAssertion() {
+        if (!platform::processIsSingleThreaded())
+            platform::readyThreadForFaults();
+        incrementUnlessFrozen(assertionCount());
+    }
 };
 
 } // namespace zkqe

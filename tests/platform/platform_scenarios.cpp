@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <utility>
 #if !defined(_WIN32)
 #include "platform/posix/fault_codes.h"
@@ -58,12 +59,27 @@ struct Trigger {
 #endif
 };
 
+// The test whose body runs the fault, for faults on a thread of their own.
+static scenario::Probe* asserting = nullptr;
+
 const std::pair<const char*, void (*)()> kFaults[] = {
-    {"segv", Trigger::segv}, {"intdiv", Trigger::intdiv}, {"ill", Trigger::ill},
-    {"trap", Trigger::trap}, {"stack", Trigger::stack},   {"none", [] {}},
+    {"segv", Trigger::segv},
+    {"intdiv", Trigger::intdiv},
+    {"ill", Trigger::ill},
+    {"trap", Trigger::trap},
+    {"stack", Trigger::stack},
+    {"none", [] {}},
     {"escape", [] {}},
 #if !defined(_WIN32)
     {"bus", Trigger::bus},
+    // A thread that has asserted is readied for the crash guard.
+    {"thread_stack",
+     [] {
+         std::thread([] {
+             asserting->assertTrue("on a thread", "platform", 2, true, "2");
+             Trigger::stack();
+         }).join();
+     }},
 #endif
 };
 
@@ -101,6 +117,7 @@ SCENARIO(crash) {
                      isStackOverflowAddress(0xBF0F0000u, 0xBF100000u, 0),
                      isStackOverflowAddress(0xBF0EFFFFu, 0xBF100000u, 0));
 #endif
+    asserting = &test;
     test.body = [fault](scenario::Probe& t) {
         t.print("the fault comes next");
         t.assertTrue("fails", "platform", 1, false, "1");
