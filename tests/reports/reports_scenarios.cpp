@@ -73,6 +73,22 @@ SCENARIO(rewrite) {
     return 0;
 }
 
+// Report names past the table's field that share their end are two files,
+// each with its own header and counts.
+SCENARIO(long_names) {
+    scenario::Probe test("long", "", ".", "run.out");
+    test.body = [](scenario::Probe& t) {
+        const std::string tail(80, 't'), first = "1" + tail, second = "2" + tail;
+        t.changeOutputFile(first.c_str());
+        t.assertTrue("in the first", "l.cpp", 1, false, "1");
+        t.changeOutputFile(second.c_str());
+        t.assertTrue("in the second", "l.cpp", 2, false, "2");
+        t.changeOutputFile(first.c_str());
+        t.print("back in the first");
+    };
+    return test.go();
+}
+
 // The table of report files: counts kept per file, copies that own their
 // entries, names past the field's width stored by their tail.
 SCENARIO(files) {
