@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -88,6 +89,28 @@ SCENARIO(long_names) {
     };
     return test.go();
 }
+
+#if __has_include(<sys/resource.h>)
+// Closes that fail: a file size limit of 0, ignored as a signal, makes the
+// flush of the lines a close still holds fail, here in the working directory.
+SCENARIO(close_fails) {
+    scenario::Probe test("close", "", ".", "run.out");
+    test.body = [](scenario::Probe& t) {
+        t.print("held until the close");
+        rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t before = limit.rlim_cur;
+        limit.rlim_cur = 0;
+        const auto action = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        t.changeOutputFile("second.out"); // its header is closed the other way
+        limit.rlim_cur = before;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, action);
+    };
+    return test.go();
+}
+#endif
 
 // The table of report files: counts kept per file, copies that own their
 // entries, names past the field's width stored by their tail.
