@@ -97,15 +97,10 @@ SCENARIO(close_fails) {
     scenario::Probe test("close", "", ".", "run.out");
     test.body = [](scenario::Probe& t) {
         t.print("held until the close");
-        rlimit limit;
-        getrlimit(RLIMIT_FSIZE, &limit);
-        const rlim_t before = limit.rlim_cur;
-        limit.rlim_cur = 0;
         const auto action = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &limit);
+        scenario::limitFileSize(false);
         t.changeOutputFile("second.out"); // its header is closed the other way
-        limit.rlim_cur = before;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        scenario::limitFileSize();
         std::signal(SIGXFSZ, action);
     };
     return test.go();
