@@ -40,7 +40,7 @@ public:
 // sets it first. A scenario that needs writes to fail takes the room away
 // for a while; the values are set, never read back, because the i386
 // emulator reads this limit back as unlimited and then refuses it.
-inline void limitFileSize(bool room = true) {
+inline void limitFileSize([[maybe_unused]] bool room = true) {
 #if __has_include(<sys/resource.h>)
     const rlim_t most = rlim_t{3} << 30; // room for a seek past 2 GiB
     const rlimit limit{room ? most : 0, most};
