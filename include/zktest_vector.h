@@ -28,12 +28,12 @@ public:
     ZKTestVector& operator=(const ZKTestVector& other);
 
     // Index of the first entry whose name equals `name` byte for byte, or -1.
-    // A name longer than 79 characters is compared in the shortened form in
-    // which insertNewoutFile stores it.
+    // Names longer than 79 characters are compared whole too.
     int findOutfile(const char* name);
     // Appends an entry, growing the table by 64 entries when it is full. A
-    // name longer than 79 characters is stored as "..." followed by its last
-    // 76 characters: the end of a path is what tells report files apart.
+    // name longer than 79 characters is kept whole beside the entries; its
+    // field holds "..." followed by its last 76 characters, which is what
+    // printVector shows.
     void insertNewoutFile(int assertions, int failures, const char* name);
     // Number of entries in use, which is also the position (from 1) of the
     // current entry.
@@ -57,6 +57,8 @@ public:
 private:
     void resize();
 
+    // The start of one allocation that also holds, after the `capacity`
+    // entries, the whole names of those that did not fit their field.
     Entry* entries;
     int count;
     int capacity;

@@ -188,7 +188,7 @@ void ZKQETest::callExit() {
 }
 
 void ZKQETest::closePrimaryOutput() {
-    closeReport_("Closed failed in closePrimaryOutput");
+    closeReport_("Closed failed in closePrimaryOutput: ");
 }
 
 void ZKQETest::closeReport_(const char* closeFailedText) {
@@ -215,7 +215,7 @@ void ZKQETest::changeOutputFile(const char* name) {
     }
     // The stream is closed too, so that the next outStream() writes into the
     // new file rather than on into the one being left.
-    closeReport_("Closed failed in changeOutputFile");
+    closeReport_("Closed failed in changeOutputFile: ");
 
     // The file the object started with gets its name in entry 0 at the first
     // change, so that coming back to it appends instead of truncating it.

@@ -4,6 +4,12 @@
 // Invariants: 1 <= count <= capacity; every entry starts zero-filled; the
 // array grows by 64 entries at a time and only grows. Each table owns its own
 // array: copies and assignments duplicate the entries.
+//
+// A name longer than the entry's field is kept whole beside the entries, in
+// the same allocation: one owned pointer per entry, null for a name that
+// fits. Two report paths that share their end must never be taken for one
+// file, and the class keeps the layout that test programs were built with.
+// A name that fits is stored and compared exactly as the field holds it.
 #include "zktest_vector.h"
 
 #include "driver/diagnostics/diagnostics.h"
@@ -18,19 +24,70 @@ constexpr int kGrowth = 64;
 constexpr std::size_t kMaxNameLength = ZKTestVector::nameSize - 1;
 constexpr const char kShortenedMark[] = "...";
 
+std::size_t asSize(int n) {
+    return static_cast<std::size_t>(n);
+}
+
+// Where the whole names start: after the entries, aligned for a pointer.
+std::size_t wholeNamesOffset(int capacity) {
+    constexpr std::size_t align = alignof(char*);
+    return (sizeof(ZKTestVector::Entry) * asSize(capacity) + align - 1) / align * align;
+}
+
+char** wholeNames(ZKTestVector::Entry* entries, int capacity) {
+    return reinterpret_cast<char**>(reinterpret_cast<unsigned char*>(entries) +
+                                    wholeNamesOffset(capacity));
+}
+
 ZKTestVector::Entry* newZeroedEntries(int capacity) {
-    auto* entries = new (std::nothrow) ZKTestVector::Entry[static_cast<std::size_t>(capacity)]();
-    if (entries == nullptr)
+    const std::size_t bytes = wholeNamesOffset(capacity) + sizeof(char*) * asSize(capacity);
+    void* block = ::operator new(bytes, std::nothrow);
+    if (block == nullptr)
         zkqe::outOfMemory();
+    std::memset(block, 0, bytes);
+    auto* entries = static_cast<ZKTestVector::Entry*>(block);
+    char** names = wholeNames(entries, capacity);
+    for (int i = 0; i < capacity; ++i)
+        ::new (static_cast<void*>(names + i)) char*(nullptr);
     return entries;
 }
 
-// The form in which a name is kept: itself when it fits, otherwise "..."
+// Releases the block; the whole names go with it unless they were moved on.
+void releaseEntries(ZKTestVector::Entry* entries, int used, int capacity, bool withNames) {
+    if (withNames) {
+        char** names = wholeNames(entries, capacity);
+        for (int i = 0; i < used; ++i)
+            delete[] names[i];
+    }
+    ::operator delete(entries);
+}
+
+char* copyOf(const char* name) {
+    if (name == nullptr)
+        return nullptr;
+    const std::size_t size = std::strlen(name) + 1;
+    char* copy = new (std::nothrow) char[size];
+    if (copy == nullptr)
+        zkqe::outOfMemory();
+    std::memcpy(copy, name, size);
+    return copy;
+}
+
+ZKTestVector::Entry* copyEntries(ZKTestVector::Entry* from, int used, int fromCapacity,
+                                 int capacity) {
+    ZKTestVector::Entry* to = newZeroedEntries(capacity);
+    std::memcpy(to, from, sizeof(ZKTestVector::Entry) * asSize(used));
+    char** fromNames = wholeNames(from, fromCapacity);
+    char** toNames = wholeNames(to, capacity);
+    for (int i = 0; i < used; ++i)
+        toNames[i] = copyOf(fromNames[i]);
+    return to;
+}
+
+// What the field holds: the name itself when it fits, otherwise "..."
 // followed by its last 76 characters, since report paths that share a long
 // directory differ at their end.
-void storedForm(const char* name, char (&out)[ZKTestVector::nameSize]) {
-    if (name == nullptr)
-        name = ""; // no name: stored and found as the empty one
+void fieldForm(const char* name, char (&out)[ZKTestVector::nameSize]) {
     const std::size_t length = std::strlen(name);
     if (length <= kMaxNameLength) {
         std::memcpy(out, name, length + 1);
@@ -42,25 +99,33 @@ void storedForm(const char* name, char (&out)[ZKTestVector::nameSize]) {
     std::memcpy(out + markLength, name + length - tailLength, tailLength + 1);
 }
 
+// Stores `name` into a fresh entry `index`: the field, and the whole name
+// beside it when it does not fit.
+void storeName(ZKTestVector::Entry* entries, int capacity, int index, const char* name) {
+    if (name == nullptr)
+        name = ""; // no name: stored and found as the empty one
+    fieldForm(name, entries[index].name);
+    if (std::strlen(name) > kMaxNameLength)
+        wholeNames(entries, capacity)[index] = copyOf(name);
+}
+
 } // namespace
 
 ZKTestVector::ZKTestVector() : entries(newZeroedEntries(kGrowth)), count(1), capacity(kGrowth) {}
 
 ZKTestVector::ZKTestVector(const ZKTestVector& other)
-    : entries(newZeroedEntries(other.capacity)), count(other.count), capacity(other.capacity) {
-    std::memcpy(entries, other.entries, sizeof(Entry) * static_cast<std::size_t>(count));
-}
+    : entries(copyEntries(other.entries, other.count, other.capacity, other.capacity)),
+      count(other.count), capacity(other.capacity) {}
 
 ZKTestVector::~ZKTestVector() {
-    delete[] entries;
+    releaseEntries(entries, count, capacity, true);
 }
 
 ZKTestVector& ZKTestVector::operator=(const ZKTestVector& other) {
     if (this == &other)
         return *this;
-    Entry* copy = newZeroedEntries(other.capacity);
-    std::memcpy(copy, other.entries, sizeof(Entry) * static_cast<std::size_t>(other.count));
-    delete[] entries;
+    Entry* copy = copyEntries(other.entries, other.count, other.capacity, other.capacity);
+    releaseEntries(entries, count, capacity, true);
     entries = copy;
     count = other.count;
     capacity = other.capacity;
@@ -68,10 +133,11 @@ ZKTestVector& ZKTestVector::operator=(const ZKTestVector& other) {
 }
 
 int ZKTestVector::findOutfile(const char* name) {
-    char wanted[nameSize];
-    storedForm(name, wanted);
+    if (name == nullptr)
+        name = "";
+    char* const* whole = wholeNames(entries, capacity);
     for (int i = 0; i < count; ++i)
-        if (std::strcmp(entries[i].name, wanted) == 0)
+        if (std::strcmp(whole[i] != nullptr ? whole[i] : entries[i].name, name) == 0)
             return i;
     return -1;
 }
@@ -82,7 +148,7 @@ void ZKTestVector::insertNewoutFile(int assertions, int failures, const char* na
     Entry& entry = entries[count];
     entry.assertions = assertions;
     entry.failures = failures;
-    storedForm(name, entry.name);
+    storeName(entries, capacity, count, name);
     ++count;
 }
 
@@ -114,7 +180,7 @@ void ZKTestVector::setCounts(int index, int assertions, int failures) {
 bool ZKTestVector::nameFirstOutfile(const char* name) {
     if (entries[0].name[0] != '\0' || name == nullptr)
         return false;
-    storedForm(name, entries[0].name);
+    storeName(entries, capacity, 0, name);
     return true;
 }
 
@@ -128,8 +194,11 @@ void ZKTestVector::printVector() {
 
 void ZKTestVector::resize() {
     Entry* grown = newZeroedEntries(capacity + kGrowth);
-    std::memcpy(grown, entries, sizeof(Entry) * static_cast<std::size_t>(count));
-    delete[] entries;
+    std::memcpy(grown, entries, sizeof(Entry) * asSize(count));
+    // The whole names move to the new block; the old one is released bare.
+    std::memcpy(wholeNames(grown, capacity + kGrowth), wholeNames(entries, capacity),
+                sizeof(char*) * asSize(count));
+    releaseEntries(entries, count, capacity, false);
     entries = grown;
     capacity += kGrowth;
 }

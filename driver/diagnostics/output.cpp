@@ -75,8 +75,10 @@ int qe_vfprintf(FILE* stream, const char* format, va_list args) {
         const int formatted = std::vsnprintf(buf, sizeof buf, format, debuggerArgs);
         if (formatted < 0)
             buf[0] = '\0';
+        // The caller learns how long its text was, not how much of it the
+        // debugger got: a NUL inside it or the buffer's end cuts only the copy.
         if (stream == nullptr)
-            result = static_cast<int>(std::strlen(buf));
+            result = formatted;
         zkqe::platform::debuggerOutput(buf);
     }
     va_end(debuggerArgs);

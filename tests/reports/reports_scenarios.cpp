@@ -12,6 +12,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 SCENARIO(counts) {
     scenario::Probe test("counts", "", ".", "counts.out");
@@ -76,6 +79,39 @@ SCENARIO(rewrite) {
     test.printSummary();
     return 0;
 }
+
+// Report names past the table's field that share their end are two files,
+// each with its own header and counts.
+SCENARIO(long_names) {
+    scenario::Probe test("long", "", ".", "run.out");
+    test.body = [](scenario::Probe& t) {
+        const std::string tail(80, 't'), first = "1" + tail, second = "2" + tail;
+        t.changeOutputFile(first.c_str());
+        t.assertTrue("in the first", "l.cpp", 1, false, "1");
+        t.changeOutputFile(second.c_str());
+        t.assertTrue("in the second", "l.cpp", 2, false, "2");
+        t.changeOutputFile(first.c_str());
+        t.print("back in the first");
+    };
+    return test.go();
+}
+
+#if !defined(_WIN32)
+// Closes that fail: the descriptor under the report's FILE is closed behind
+// its back, so the FILE's own close fails (every line reached the OS before).
+SCENARIO(close_fails) {
+    scenario::Probe test("close", "", ".", "run.out");
+    test.body = [](scenario::Probe& t) {
+        t.print("before the change");
+        close(fileno(t.primaryOutput));
+        t.changeOutputFile("second.out");
+        t.print("in the second file");
+        close(fileno(t.primaryOutput));
+        t.printSummary();
+    };
+    return test.go();
+}
+#endif
 
 // The table of report files: counts kept per file, copies that own their
 // entries, names past the field's width stored by their tail.
