@@ -1,5 +1,6 @@
 // What an assertion costs a test body: a passing assertTrue and assertSmall,
-// a failing assertTrue written to the report, a step tag, a free line, and a
+// a failing assertTrue written to the report, a step tag, a free line, a
+// piece streamed through outStream(), and a
 // passing assertTrue from one and from two threads on one test object
 // (aggregate items per second, wall-clock time). The counter and the lock
 // beneath them are measured on their own as well, so that a change to either
@@ -131,6 +132,10 @@ void BM_Print(benchmark::State& state) {
     writingToReport(state, [](BenchTest& test) { test.print("a free line of the report"); });
 }
 
+void BM_OutStreamPiece(benchmark::State& state) {
+    writingToReport(state, [](BenchTest& test) { test.outStream() << "a streamed piece\n"; });
+}
+
 // Every thread asserts on the one shared object; items per second is the
 // aggregate over all threads, against wall-clock time.
 void BM_AssertTruePassingThreads(benchmark::State& state) {
@@ -163,6 +168,7 @@ BENCHMARK(BM_AssertSmallPassing);
 BENCHMARK(BM_AssertTrueFailingToReport);
 BENCHMARK(BM_SetStepTag);
 BENCHMARK(BM_Print);
+BENCHMARK(BM_OutStreamPiece);
 BENCHMARK(BM_AssertionCounterIncrement);
 BENCHMARK(BM_MutexUncontended);
 // From here on the process has more than one thread, so the 1- and 2-thread

@@ -7,8 +7,9 @@
 // so neither way of writing closes what a thread writing the other way
 // holds, and pieces land in the order written. The stream lets go of the
 // FILE before the FILE is closed. Every writer, and the stream after every
-// piece, hands what it wrote to the OS in one write before it lets go of the
-// FILE: a hang, an abort or a crash loses nothing written before it, and a
+// piece that ends a line, hands what it wrote to the OS in one write before
+// it lets go of the FILE: a hang, an abort or a crash loses no line written
+// before it, and a
 // block never has another writer's bytes inside it, not even those of
 // another FILE appending to the same file. A report is therefore always open
 // for appending (a new one is truncated first). A write or close that fails

@@ -9,7 +9,8 @@
 //  - Lock order: the buffer's lock, then the FILE's own; an operation that
 //    writes in several calls holds the FILE's lock across them, so a writer
 //    holding that lock for a block of lines is never split by it. On a
-//    borrowed FILE every operation ends with a flush under that lock.
+//    borrowed FILE an operation that writes a line end flushes under that
+//    lock.
 //  - A buffer whose lock could not be allocated never opens a file, so every
 //    operation on it can answer as a closed buffer without locking.
 #include "zkqe_streams.h"
@@ -20,6 +21,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -66,10 +68,12 @@ int addWriteResult(int total, int result) {
     return result < 0 ? result : total + result;
 }
 
-// A borrowed FILE is a report that other writers share: each piece goes to
-// the OS at once, in one write, as the owner's own writers do.
-void handOver(FILE* file) {
-    std::fflush(file);
+// A borrowed FILE is a report that other writers share: a piece that holds
+// a line end goes to the OS at once, in one write, as the owner's own writers
+// do; the start of a line waits in the buffer for its end.
+void handOver(FILE* file, bool holdsLineEnd) {
+    if (holdsLineEnd)
+        std::fflush(file);
 }
 
 } // namespace
@@ -169,7 +173,7 @@ unsigned long qe_filebuf::write(const void* data, unsigned long size, unsigned l
         return static_cast<unsigned long>(std::fwrite(data, size, count, file));
     zkqe::platform::lockFile(file);
     const std::size_t written = std::fwrite(data, size, count, file);
-    handOver(file);
+    handOver(file, std::memchr(data, '\n', written * size) != nullptr);
     zkqe::platform::unlockFile(file);
     return static_cast<unsigned long>(written);
 }
@@ -184,7 +188,7 @@ int qe_filebuf::puts(const char* text) {
         return qe_fprintf(file, "%s", text);
     zkqe::platform::lockFile(file);
     const int result = qe_fprintf(file, "%s", text);
-    handOver(file);
+    handOver(file, text != nullptr && std::strchr(text, '\n') != nullptr);
     zkqe::platform::unlockFile(file);
     return result;
 }
@@ -211,8 +215,10 @@ int qe_filebuf::puts(const unsigned short* text) {
     char chunk[kUtf8ChunkSize];
     char* out = chunk;
     int total = 0;
+    bool holdsLineEnd = false;
     for (const unsigned short* unit = text; *unit != 0; ++unit) {
         unsigned long codePoint = *unit;
+        holdsLineEnd = holdsLineEnd || codePoint == '\n';
         if (isHighSurrogate(*unit) && isLowSurrogate(unit[1])) {
             codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (unit[1] - 0xDC00u);
             ++unit;
@@ -233,7 +239,7 @@ int qe_filebuf::puts(const unsigned short* text) {
     total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
     if (file != nullptr) {
         if (borrowed)
-            handOver(file);
+            handOver(file, holdsLineEnd);
         zkqe::platform::unlockFile(file);
     }
     if (held != nullptr)

@@ -32,23 +32,36 @@ public:
     // load and store do it; afterwards a failed exchange reloads the count,
     // so the sign and the limit are checked against the value replaced.
     static void incrementUnlessFrozen(std::atomic<int>& count) {
-        int value = count.load(std::memory_order_relaxed);
-        if (platform::processIsSingleThreaded()) {
-            if (value >= 0 && value < INT_MAX)
-                count.store(value + 1, std::memory_order_relaxed);
-            return;
-        }
-        while (value >= 0 && value < INT_MAX &&
-               !count.compare_exchange_weak(value, value + 1, std::memory_order_relaxed)) {
-        }
+        if (platform::processIsSingleThreaded())
+            incrementAlone(count);
+        else
+            incrementShared(count);
     }
 
     // A thread other than the first is readied for the crash guard here, the
     // one place every asserting thread passes.
     static void countAssertion() {
-        if (!platform::processIsSingleThreaded())
-            platform::readyThreadForFaults();
-        incrementUnlessFrozen(assertionCount());
+        std::atomic<int>& count = assertionCount();
+        if (platform::processIsSingleThreaded()) {
+            incrementAlone(count);
+            return;
+        }
+        platform::readyThreadForFaults();
+        incrementShared(count);
+    }
+
+private:
+    static void incrementAlone(std::atomic<int>& count) {
+        const int value = count.load(std::memory_order_relaxed);
+        if (value >= 0 && value < INT_MAX)
+            count.store(value + 1, std::memory_order_relaxed);
+    }
+
+    static void incrementShared(std::atomic<int>& count) {
+        int value = count.load(std::memory_order_relaxed);
+        while (value >= 0 && value < INT_MAX &&
+               !count.compare_exchange_weak(value, value + 1, std::memory_order_relaxed)) {
+        }
     }
 };
 
