@@ -20,7 +20,7 @@ inline void (*beforeTrap)() = nullptr;
 
 } // namespace fuzz_check
 
-#define CHECK(condition)                                                                           \
+#define FUZZ_CHECK(condition)                                                                      \
     do {                                                                                           \
         if (!(condition))                                                                          \
             ::fuzz_check::violated(#condition);                                                    \

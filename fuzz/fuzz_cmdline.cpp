@@ -81,19 +81,19 @@ void checkLookup(ZKQECommandLineOptions& options, const std::string& line, char 
 
     const bool found = options.getArgumentString(flag, dst.get(), size);
     const Lookup expected = modelLookup(line, flag, size);
-    CHECK(found == expected.found);
+    FUZZ_CHECK(found == expected.found);
     if (!found) {
         for (std::size_t i = 0; i < bytes; ++i)
-            CHECK(static_cast<unsigned char>(dst[i]) == kCanary);
+            FUZZ_CHECK(static_cast<unsigned char>(dst[i]) == kCanary);
         return;
     }
     const void* terminator = std::memchr(dst.get(), '\0', bytes);
-    CHECK(terminator != nullptr);
+    FUZZ_CHECK(terminator != nullptr);
     const std::size_t length = static_cast<const char*>(terminator) - dst.get();
-    CHECK(length <= static_cast<std::size_t>(size));
-    CHECK(length == 0 || !isWhitespace(dst[0]));
-    CHECK(length <= 1 || !isWhitespace(dst[length - 1]));
-    CHECK(std::string(dst.get(), length) == expected.argument);
+    FUZZ_CHECK(length <= static_cast<std::size_t>(size));
+    FUZZ_CHECK(length == 0 || !isWhitespace(dst[0]));
+    FUZZ_CHECK(length <= 1 || !isWhitespace(dst[length - 1]));
+    FUZZ_CHECK(std::string(dst.get(), length) == expected.argument);
 }
 
 } // namespace
@@ -123,19 +123,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t cou
     argv.push_back(nullptr);
 
     ZKQECommandLineOptions options;
-    CHECK(options.cmdLine() == nullptr);
+    FUZZ_CHECK(options.cmdLine() == nullptr);
     checkLookup(options, "", queries[0].first, queries[0].second);
 
-    CHECK(options.buildCommandLine(argc, argv.data()));
-    CHECK(options.cmdLine() != nullptr && joined == options.cmdLine());
+    FUZZ_CHECK(options.buildCommandLine(argc, argv.data()));
+    FUZZ_CHECK(options.cmdLine() != nullptr && joined == options.cmdLine());
     for (const auto& [flag, size] : queries)
         checkLookup(options, joined, flag, size);
 
     ZKQECommandLineOptions copy(options);
-    CHECK(copy.cmdLine() != options.cmdLine() && joined == copy.cmdLine());
+    FUZZ_CHECK(copy.cmdLine() != options.cmdLine() && joined == copy.cmdLine());
     ZKQECommandLineOptions assigned;
     assigned = copy;
-    CHECK(assigned.cmdLine() != copy.cmdLine() && joined == assigned.cmdLine());
+    FUZZ_CHECK(assigned.cmdLine() != copy.cmdLine() && joined == assigned.cmdLine());
     checkLookup(assigned, joined, queries.back().first, queries.back().second);
 
     // A second build replaces the line: the words after the first only.
@@ -143,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t cou
     std::string rejoined;
     for (int i = 1; i < argc; ++i)
         rejoined += words[i] + '\n';
-    CHECK(options.buildCommandLine(rest, argv.data() + (argc > 0 ? 1 : 0)));
-    CHECK(rejoined == options.cmdLine());
+    FUZZ_CHECK(options.buildCommandLine(rest, argv.data() + (argc > 0 ? 1 : 0)));
+    FUZZ_CHECK(rejoined == options.cmdLine());
     checkLookup(options, rejoined, queries[0].first, queries[0].second);
     return 0;
 }

@@ -48,7 +48,7 @@ static_assert(sizeof kSafe - 1 == 64, "one character per 6 bits");
 
 bool directoryIsEmpty() {
     DIR* dir = opendir(".");
-    CHECK(dir != nullptr);
+    FUZZ_CHECK(dir != nullptr);
     bool empty = true;
     while (dirent* entry = readdir(dir))
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
@@ -120,22 +120,22 @@ void checkPath(const std::string& path, const char* mode) {
     const int openErrno = errno;
     if (file != nullptr) {
         const std::string marker = "marker " + std::to_string(path.size()) + "\n";
-        CHECK(std::fputs(marker.c_str(), file) >= 0);
-        CHECK(std::fclose(file) == 0);
+        FUZZ_CHECK(std::fputs(marker.c_str(), file) >= 0);
+        FUZZ_CHECK(std::fclose(file) == 0);
         struct stat info;
-        CHECK(stat(converted.c_str(), &info) == 0 && S_ISREG(info.st_mode));
+        FUZZ_CHECK(stat(converted.c_str(), &info) == 0 && S_ISREG(info.st_mode));
         const int fd = open(converted.c_str(), O_RDONLY);
-        CHECK(fd >= 0);
+        FUZZ_CHECK(fd >= 0);
         char back[64] = {};
         const ssize_t got = read(fd, back, sizeof back - 1);
         close(fd);
-        CHECK(got >= 0 && marker == std::string(back, static_cast<std::size_t>(got)));
-        CHECK(unlink(converted.c_str()) == 0);
+        FUZZ_CHECK(got >= 0 && marker == std::string(back, static_cast<std::size_t>(got)));
+        FUZZ_CHECK(unlink(converted.c_str()) == 0);
     } else {
-        CHECK(openErrno != 0);
+        FUZZ_CHECK(openErrno != 0);
         // A path ending in '/' names a directory made above; anything else
         // must not exist after a failed open.
-        CHECK(path.back() == '/' || access(converted.c_str(), F_OK) != 0);
+        FUZZ_CHECK(path.back() == '/' || access(converted.c_str(), F_OK) != 0);
         errno = 0;
         FILE* direct = std::fopen(converted.c_str(), mode);
         const int directErrno = errno;
@@ -143,12 +143,12 @@ void checkPath(const std::string& path, const char* mode) {
             std::fclose(direct);
             unlink(converted.c_str());
         }
-        CHECK(direct == nullptr);
-        CHECK(directErrno == openErrno);
+        FUZZ_CHECK(direct == nullptr);
+        FUZZ_CHECK(directErrno == openErrno);
     }
     for (auto dir = made.rbegin(); dir != made.rend(); ++dir)
-        CHECK(rmdir(dir->c_str()) == 0);
-    CHECK(directoryIsEmpty());
+        FUZZ_CHECK(rmdir(dir->c_str()) == 0);
+    FUZZ_CHECK(directoryIsEmpty());
 }
 
 void removeWorkDir() {
@@ -181,10 +181,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t cou
     const char* mode = kModes[data.ConsumeIntegralInRange(0, 3)];
 
     previousDir = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    CHECK(previousDir >= 0);
-    CHECK(chdir(workDir.c_str()) == 0);
+    FUZZ_CHECK(previousDir >= 0);
+    FUZZ_CHECK(chdir(workDir.c_str()) == 0);
     checkPath(makePath(data), mode);
-    CHECK(fchdir(previousDir) == 0);
+    FUZZ_CHECK(fchdir(previousDir) == 0);
     close(previousDir);
     previousDir = -1;
     return 0;

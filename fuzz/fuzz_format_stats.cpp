@@ -54,21 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t cou
     const long mask = data.ConsumeIntegral<long>();
     const unsigned int size = data.ConsumeIntegralInRange<unsigned int>(0, 1200);
 
-    CHECK(stats->formatStats(nullptr, size, mask) == 0);
+    FUZZ_CHECK(stats->formatStats(nullptr, size, mask) == 0);
     char untouched = 'x';
-    CHECK(stats->formatStats(&untouched, 0, mask) == 0 && untouched == 'x');
+    FUZZ_CHECK(stats->formatStats(&untouched, 0, mask) == 0 && untouched == 'x');
     if (size == 0)
         return 0;
 
     std::unique_ptr<char[]> buffer(new char[size]);
     std::memset(buffer.get(), 0x5A, size);
     const unsigned int written = stats->formatStats(buffer.get(), size, mask);
-    CHECK(written <= size - 1);
-    CHECK(buffer[written] == '\0');
-    CHECK(std::strlen(buffer.get()) == written);
+    FUZZ_CHECK(written <= size - 1);
+    FUZZ_CHECK(buffer[written] == '\0');
+    FUZZ_CHECK(std::strlen(buffer.get()) == written);
     const std::string full = fullText(counters, mask);
     const std::size_t limit = size - 1;
-    CHECK(written == (full.size() < limit ? full.size() : limit));
-    CHECK(full.compare(0, written, buffer.get(), written) == 0);
+    FUZZ_CHECK(written == (full.size() < limit ? full.size() : limit));
+    FUZZ_CHECK(full.compare(0, written, buffer.get(), written) == 0);
     return 0;
 }

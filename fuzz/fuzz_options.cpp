@@ -97,7 +97,7 @@ void checkProcessing(const std::string& text) {
     int expectedMatches = 0;
     std::vector<Call> expectedCalls;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        CHECK(!words[i].empty());
+        FUZZ_CHECK(!words[i].empty());
         if (words[i][0] != '-')
             continue;
         const char option = modelOption(words[i]);
@@ -110,36 +110,36 @@ void checkProcessing(const std::string& text) {
     }
 
     options_handler handler;
-    CHECK(handler.set_opt(record, &logContext, 'l', "log") == 0);
-    CHECK(handler.set_opt(record, &errorContext, 'e', "error") == 1);
+    FUZZ_CHECK(handler.set_opt(record, &logContext, 'l', "log") == 0);
+    FUZZ_CHECK(handler.set_opt(record, &errorContext, 'e', "error") == 1);
 
     calls.clear();
     std::fflush(stderr);
-    CHECK(ftruncate(capture, 0) == 0 && lseek(capture, 0, SEEK_SET) == 0);
-    CHECK(dup2(capture, 2) == 2);
+    FUZZ_CHECK(ftruncate(capture, 0) == 0 && lseek(capture, 0, SEEK_SET) == 0);
+    FUZZ_CHECK(dup2(capture, 2) == 2);
     const int matches = handler.process_opts(text.c_str());
     std::fflush(stderr);
-    CHECK(dup2(savedStderr, 2) == 2);
+    FUZZ_CHECK(dup2(savedStderr, 2) == 2);
 
     std::string err;
-    CHECK(lseek(capture, 0, SEEK_SET) == 0);
+    FUZZ_CHECK(lseek(capture, 0, SEEK_SET) == 0);
     char chunk[4096];
     ssize_t got;
     while ((got = read(capture, chunk, sizeof chunk)) > 0)
         err.append(chunk, static_cast<std::size_t>(got));
-    CHECK(got == 0);
+    FUZZ_CHECK(got == 0);
 
-    CHECK(matches == expectedMatches);
-    CHECK(err == expectedErr);
-    CHECK(calls.size() == expectedCalls.size());
+    FUZZ_CHECK(matches == expectedMatches);
+    FUZZ_CHECK(err == expectedErr);
+    FUZZ_CHECK(calls.size() == expectedCalls.size());
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        CHECK(calls[i].option == expectedCalls[i].option);
-        CHECK(calls[i].words == expectedCalls[i].words);
+        FUZZ_CHECK(calls[i].option == expectedCalls[i].option);
+        FUZZ_CHECK(calls[i].words == expectedCalls[i].words);
         for (const std::string& word : calls[i].words) {
-            CHECK(!word.empty());
+            FUZZ_CHECK(!word.empty());
             bool quoted = false;
             for (char c : word) {
-                CHECK(c != ' ' || quoted);
+                FUZZ_CHECK(c != ' ' || quoted);
                 if (c == '"')
                     quoted = !quoted;
             }

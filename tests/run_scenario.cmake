@@ -9,8 +9,9 @@
 # With ZKTEST_UPDATE_GOLDEN=1 in the environment the golden is rewritten
 # from this run instead; review the change with git diff.
 #
-# -D: PROGRAM NAME SCENARIO ARGS ENV EMULATOR WORKDIR GOLDEN_DIR LEG MASKS
-foreach(list IN ITEMS ARGS ENV MASKS EMULATOR)
+# -D: PROGRAM NAME SCENARIO ARGS ENV LAUNCHER WORKDIR GOLDEN_DIR LEG MASKS
+# LAUNCHER runs the program: a checker such as valgrind, then the emulator.
+foreach(list IN ITEMS ARGS ENV MASKS LAUNCHER)
   string(REPLACE "^^" ";" ${list} "${${list}}")
 endforeach()
 file(REMOVE_RECURSE "${WORKDIR}")
@@ -20,9 +21,7 @@ foreach(assignment IN LISTS ENV)
   set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
 endforeach()
 string(REPLACE "<work>" "${WORKDIR}" ARGS "${ARGS}")
-# A checker such as valgrind can wrap every scenario: ZKTEST_WRAPPER="valgrind -q ...".
-separate_arguments(wrapper UNIX_COMMAND "$ENV{ZKTEST_WRAPPER}")
-execute_process(COMMAND ${wrapper} ${EMULATOR} "${PROGRAM}" "${SCENARIO}" ${ARGS}
+execute_process(COMMAND ${LAUNCHER} "${PROGRAM}" "${SCENARIO}" ${ARGS}
   WORKING_DIRECTORY "${WORKDIR}" TIMEOUT 120
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 # qemu reports a signal that ends its guest on the guest's standard error.
