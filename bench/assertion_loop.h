@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the assertion-loop programs share: each one runs N passing assertions
 // of one framework inside one test case, times that loop with a steady clock
 // and prints one line that bench/compare reads:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What an assertion costs a test body: a passing assertTrue and assertSmall,
 // a failing assertTrue written to the report, a step tag, a free line, a
 // piece streamed through outStream(), and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The smallest GoogleTest program: one empty test, GoogleTest's usual main.
 // bench/compare times whole runs of it against empty_zktest.cpp.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The smallest zktest program: one test object, an empty body, go()'s
 // result as the exit status. bench/compare times whole runs of it (report
 // and status file in a temporary directory given with -D) against the

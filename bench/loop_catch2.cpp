@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The assertion loop with Catch2: N passing CHECK inside one TEST_CASE, built
 // with CATCH_CONFIG_FAST_COMPILE (set by CMake) as its users would for speed.
 #include "assertion_loop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The assertion loop with doctest: N passing CHECK inside one TEST_CASE,
 // built with DOCTEST_CONFIG_SUPER_FAST_ASSERTS (set by CMake) as its users
 // would for speed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The assertion loop with GoogleTest: N passing EXPECT_TRUE inside one TEST.
 #include "assertion_loop.h"
 

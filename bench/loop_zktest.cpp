@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The assertion loop with zktest: N passing assertTrue calls inside one test
 // body, as a test program writes them. The report goes where the flags say
 // (-D <dir>), by default into the working directory.

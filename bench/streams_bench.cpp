@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Insertion into a qe_ofstream beside std::ofstream and fprintf on the same
 // kind of file: an int, a double and a short string. Each benchmark writes to
 // its own file in the temporary directory, removed at the end.

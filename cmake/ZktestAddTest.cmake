@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zktest_add_test(<target> [NAME <test name>] [TIMEOUT <seconds>] [ARGS <arg>...])
 #
 # Registers a zktest test program with CTest. The program runs in its own

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation: the public headers under include/zktest, the library (the DLL
 # under bin and its import library under lib on Windows), a CMake package
 # (zktestConfig.cmake, its version file and the exported target

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The library is built from layers, each an object library that sees only
 # itself and the layers below it:
 #  - headers: a layer compiles against a folder of the build tree that holds

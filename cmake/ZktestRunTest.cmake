@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs one zktest test program for CTest (see ZktestAddTest.cmake) and turns
 # how it ended into a pass or a failure with a readable explanation.
 file(REMOVE_RECURSE "${ZKTEST_WORKDIR}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings are errors on the project's own code; third-party code (GoogleTest)
 # keeps its own flags.
 function(zktest_enable_warnings target)

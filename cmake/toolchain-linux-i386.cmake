@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # linux-i386: the 32-bit data model (32-bit long and pointers), built with
 # -m32 and run under qemu-i386, since the host kernel cannot run 32-bit code.
 set(CMAKE_SYSTEM_NAME Linux)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # windows-i686: the original 32-bit Windows target; compiled and linked only
 # (32-bit wine is not available on these machines).
 set(CMAKE_SYSTEM_NAME Windows)

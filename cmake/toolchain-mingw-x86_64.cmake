@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # windows-x86_64: mingw-w64 with POSIX threads; tests run under wine64.
 # The C++ runtime is shared (its DLLs are copied beside the programs), so the
 # library and a test program agree on one terminate handler and one set of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The alarm: a process-wide deadline after which a waiting thread aborts the
 // process, so an unattended run can never hang for ever.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The crash guard: on a fatal fault that nothing handles, one line naming the
 // fault goes to the crash report target, and the process still ends.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two process-wide safety nets that the -L and -G flags switch on: the
 // alarm, which aborts a run that takes too long, and the crash guard, which
 // writes one line naming a fatal fault before the process ends. Neither is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZKQETest itself: construction with its defaults, copying, destruction, the
 // accessors and setters. The run (go(), the flags) is in zktest_run.cpp; the
 // report writers, assertions and string helpers are in reports/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run driver: the command-line flags and go(), the spine of a test run.
 //
 // go() writes its header, end lines and summary without the object's mutex:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A complete zktest program: it tests a small ring buffer that keeps the
 // last few readings of a sensor and their mean.
 //

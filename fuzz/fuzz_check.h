@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The property check shared by the fuzzers: a violated property prints its
 // text and traps, so libFuzzer keeps the input as a crash whatever the
 // sanitizers saw. A fuzzer that changes process state around its subject

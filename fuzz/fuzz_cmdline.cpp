@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzer of the command-line search: random argument vectors are joined with
 // ZKQECommandLineOptions::buildCommandLine and searched for random flag
 // letters with getArgumentString at random sizes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzer of qe_fopen's path conversion: relative paths of safe characters and
 // '/', with lengths around the 259/260 boundary between the stack and the
 // heap copy and far beyond, opened inside a temporary directory of the

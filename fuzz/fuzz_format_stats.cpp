@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzer of ZKMemStats::formatStats: random counter values, masks and buffer
 // sizes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzzer of the option-word splitter: options_handler::process_opts(const
 // char*) on random strings, with the two registrations the memory statistics
 // make for ZKMEMSTATS ('l'/"log" and 'e'/"error"), whose callbacks here only

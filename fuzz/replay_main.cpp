@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays a fuzzer's corpus without libFuzzer: every file of the folders on
 // the command line goes once through the target, so an ordinary build
 // checks the same properties over the same inputs on every leg.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memory-statistics facility: the checked-block format, the one
 // ZKMemStats instance with its block table, counters and error handlers, and
 // the loggers that write an operation table to a log file.

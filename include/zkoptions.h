@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options_handler: a small table-driven option parser. Options are registered
 // with a one-character form, an optional long form, a callback and a context;
 // process_opts walks an argument vector, or a string it splits at blanks, and

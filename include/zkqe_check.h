@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assertion macros: the expression's own text becomes the assertion tag and
 // the call site its file and line, so a failure block points at the check.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test's command line, joined into one text in which the run driver
 // finds its single-letter flags.
 #ifndef ZKQE_CMDLINE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Export macro for everything the zktest shared library offers to test
 // programs. Symbols without ZKQE_API stay inside the library: on ELF the
 // library is built with hidden default visibility, on Windows only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one lock type of the library, its scoped guard, and the two
 // process-wide assertion counters that every test object in the process
 // feeds.

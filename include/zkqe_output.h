@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Diagnostic output helpers: every file of the library is opened through
 // qe_fopen and every report line and diagnostic is written through
 // qe_fprintf, which also copies the text to an attached debugger.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status file: one character beside the first report file, "1" while the
 // process runs and "0" once it has ended in order.
 #ifndef ZKQE_STATUS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread-safe output-stream family: a lock-guarded file buffer, the
 // reference-counted handle through which streams share it, the abstract
 // qe_ostream with its insertion operators and manipulators, and qe_ofstream.

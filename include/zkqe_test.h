@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZKQETest, the class a test program derives its test from, and
 // tooManyFailures, the exception that ends a test body at its failure limit.
 //

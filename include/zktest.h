@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one header a zktest test program includes.
 #ifndef ZKTEST_H
 #define ZKTEST_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of report files a test object has written, each with the
 // assertion and failure counts the object had for it, so that switching the
 // report back to a file restores its counts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checked blocks and statistics: the error-name table, the block table with
 // statusOf and the iteration, the counters and their accessors, the error
 // handlers, ZKMemStatsImp and the pass-through allocation entry points.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one ZKMemStats instance: creation on first use, configuration from the
 // ZKMEMSTATS environment variable, logging control and the formatted
 // statistics.

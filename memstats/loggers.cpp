@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memory loggers: the disabled logger that ignores everything and the
 // enabled logger that writes the operation table and hex dumps to a log file.
 //

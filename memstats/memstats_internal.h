@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal seams of the memory-statistics facility, shared by its sources and
 // reached by white-box tests; nothing here is exported.
 #ifndef ZKQE_MEMSTATS_INTERNAL_H

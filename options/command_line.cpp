@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZKQECommandLineOptions: the test's argument vector joined into one text,
 // every word followed by a line feed, and the plain text search that finds a
 // single-letter flag and its argument in it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options_handler: registration, lookup and the two forms of process_opts.
 //
 // Invariants: records [count, capacity) are all zero; a record's name is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operating-system seam of zktest. Every subsystem reaches the OS only
 // through these functions; one implementation per OS lives in posix/ and
 // win32/, and CMake compiles exactly one of them.

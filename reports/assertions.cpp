@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assertions and tags of the test object: the two assertion operations, the
 // failure block they write, the run/function/step tag lines, the resets of
 // the process-wide counts and the user-defined fatal error.

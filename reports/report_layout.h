@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layout of a report: every label, padding and fixed line the library
 // writes into a report file, in one table that the writers
 // (reports/report_writer.h) format and zkreport reads back. Header-only and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test object's report writers: free lines, the stream piece handed out
 // by outStream(), the header of a newly named file, the summary, the exit
 // lines, and the moves of the report between files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal helpers shared by the test object's report writers (reports/) and
 // its run driver (driver/). Nothing here is exported.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writers of the report's fixed parts; the texts are those of
 // reports/report_layout.h, put together here and nowhere else.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The writers of the report's fixed parts, in the layout of
 // reports/report_layout.h: the header, the failure block, the tag lines, the
 // end lines and the summary. Each writes whole lines through qe_fprintf, one

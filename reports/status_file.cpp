@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status file singleton. Its name comes from the first report file the
 // process names; it holds "1" from creation and "0" once the process ends in
 // order. The finaliser is the function-local static's destructor, registered

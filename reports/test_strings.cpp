@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The string helpers every stored string of the test object goes through:
 // the report writers, tag setters and the driver all replace fields with
 // them, so they sit in the lowest layer that holds the object's code.

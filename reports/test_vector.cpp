@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZKTestVector: the test object's table of report files and their saved
 // counts. A plain growable array of fixed-size entries searched by name.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qe_filebuf: one C runtime FILE behind its own ZKQEMutex.
 //
 // Invariants:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qe_ofstream: a stream on a file, writing through a qe_filebuf that it
 // shares with its copies.
 //

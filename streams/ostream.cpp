@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qe_ostream: the insertion operators that turn values into text in the
 // stream's radix, and the manipulators.
 //

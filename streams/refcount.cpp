@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qe_refcount<qe_filebuf>: the handle through which streams share one
 // buffer, instantiated and exported here for the library's users.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs one scenario in a fresh working directory and compares what it left
 # behind with its golden file:
 #   exit <status>, then its standard output and standard error, then every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scenario programs: each subsystem's tests/ folder builds one program that
 // holds many named scenarios. The suite runs every scenario in a fresh
 // process and working directory (run_scenario.cmake) and compares what it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry point of every scenario program: runs the scenario that argv[1]
 // names and exits with its result.
 #include "scenario.h"

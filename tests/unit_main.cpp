@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry point of every unit program.
 #include "scenario.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zkreport: reads zktest report files (and the status files beside them),
 // prints one row per run and exits non-zero when any run failed or did not
 // end in order. With --junit FILE it also writes JUnit XML for CI servers.

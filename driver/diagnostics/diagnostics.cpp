@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fatal ends of the library and the one table of its programming-error
 // checks. Messages go to standard error through qe_fprintf, so an attached
 // debugger sees them too, except the precondition line, which is the C

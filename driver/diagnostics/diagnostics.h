@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's fatal ends: every way a run stops because it cannot go on,
 // each with the message it prints. They sit below every layer that writes a
 // message, so any of them may stop the process without reaching upward.

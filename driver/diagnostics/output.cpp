@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // qe_fopen, qe_vfprintf, qe_fprintf and pathSeparator: the one way the library
 // opens files and writes text. They keep no state and take no lock; callers
 // that share a FILE serialise their writes themselves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX alarm thread: a detached thread that waits on a condition variable
 // until a CLOCK_MONOTONIC deadline and then aborts the process, unless a
 // later stopAlarmThread has cancelled it first.

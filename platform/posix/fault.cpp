@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX fault hook: SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGTRAP are caught on
 // an alternate signal stack, named by their Windows exception code, handed
 // to the reporter, and then re-raised with the default action so the process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the POSIX fault hook names a fatal signal: the Windows exception code
 // for a signal and its si_code, and the test that tells a stack overflow from
 // any other bad access. Pure and async-signal-safe; separate from the hook so

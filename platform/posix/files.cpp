@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX report-file services: the lockless drain of a FILE's
 // buffer for a dying process, and the FILE lock.
 //

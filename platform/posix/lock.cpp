@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX lock: a recursive pthread mutex placed in the caller's storage.
 // Recursive because the Windows critical section it stands in for lets the
 // owning thread enter again; glibc's uncontended lock is a user-space atomic,

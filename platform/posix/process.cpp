@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX process services: debugger detection through /proc, the debugger
 // copy, sleeping and the kind of process end.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 alarm thread: a thread that waits on a cancel event with a timeout
 // and aborts the process when the timeout runs out.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 fault hook: an unhandled-exception filter that hands the exception
 // code and address to the reporter and then asks for the process to end
 // (EXCEPTION_EXECUTE_HANDLER): no crash dialog, exit status = the code.

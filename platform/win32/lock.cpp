@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 lock: a CRITICAL_SECTION placed in the caller's storage. Entering an
 // uncontended critical section stays in user space.
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 process services: the debugger API, Sleep, the
 // start-up switch that keeps abort() from printing a message or raising a
 // fault-report dialog, so an unattended run ends the same way everywhere, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's inline access to the two process-wide counts, so that a
 // passing assertion counts without a call or a lock.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZKQEMutex, its guard, the two process-wide counters and the three
 // process-wide mutexes.
 //

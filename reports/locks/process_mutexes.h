@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three process-wide mutexes, constructed when the library loads (in the
 // order status file, assertion count, failed count) and destroyed at exit in
 // the reverse order. A use after destruction initialises the mutex again.

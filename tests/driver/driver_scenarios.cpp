@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs of the test object: what go() writes, returns and leaves behind
 // for each way a run can end, and how constructor arguments, setters and
 // flags decide where the report goes and what its header says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link wraps malloc and free for this program (the library is linked in
 // statically), so every block the library takes from the heap is counted
 // here and one allocation can be made to fail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checked blocks as an allocation tool lays them out, in the instance's
 // table: their status, the iteration over the table, and the log that
 // ZKMEMSTATS configures (addresses masked, so the golden holds the rest).

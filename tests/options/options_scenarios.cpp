@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Handlers copied and assigned: each copy holds its own registrations (long
 // forms of every length), so all can be destroyed, in any order.
 #include "scenario.h"

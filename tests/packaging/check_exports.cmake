@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The shared library's export table holds every public name below and no
 # internal one (the library's namespace, file-local names, test code).
 # -D: LIBRARY FORMAT (ELF: read with nm, PE: with objdump -p) TOOL CXXFILT

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build into a staging folder and uses it as a test author
 # would: exactly the public headers are installed; a project found through
 # find_package registers runs with zktest_add_test, and CTest passes and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the driver gets from the platform layer, seen from whole runs: the
 // crash guard's line for every kind of fatal fault and the end of the process
 // that follows, the alarm that aborts (or, disarmed or not yet due, leaves

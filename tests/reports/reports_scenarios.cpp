@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the assertions answer and count, the fatal-error freeze of the
 // failed count, the object's lock, a report rewritten through the public
 // header and summary writers after go(), and one report written by many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffers and streams whose lock, buffer or handle record could not be
 // allocated answer as closed and write nothing. Linked to the static archive
 // so that this operator new also serves the library's allocations.

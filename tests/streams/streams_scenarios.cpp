@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scenarios of the stream family. Each prints what buffers and streams
 // answer and leaves its files behind for the golden. It ends through _Exit,
 // which flushes no C stream on POSIX, so a file holds only what the library

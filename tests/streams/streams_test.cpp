@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hand-made digits of every integer insertion against the C library's
 // own conversions: an independent model over many values of every width.
 #include <zktest.h>

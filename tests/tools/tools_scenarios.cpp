@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zkreport over reports written by real runs of this process. It reads them
 // at exit, after the status file's finaliser has written its "0", so that a
 // run ending the process (an escaped exception, callExit) is among them.

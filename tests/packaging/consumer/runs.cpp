@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small test programs in one source, chosen at build time, that show how
 // CTest sees zktest runs registered with zktest_add_test: one passes, one
 // fails an assertion, one hangs until its alarm aborts it, one crashes, one
