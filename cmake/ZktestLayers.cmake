@@ -20,6 +20,18 @@ else()
   set(ZKTEST_CHECK_LAYER_SYMBOLS ON)
 endif()
 
+# A link in a view folder to a header of the source tree; where links cannot
+# be made, a header that includes the original (never a copy, which would go
+# stale when the original changes).
+function(zktest_view_header original entry)
+  get_filename_component(folder ${entry} DIRECTORY)
+  file(MAKE_DIRECTORY ${folder})
+  file(CREATE_LINK ${original} ${entry} RESULT failed SYMBOLIC)
+  if(failed)
+    file(WRITE ${entry} "#include \"${original}\"\n")
+  endif()
+endfunction()
+
 # zktest_layer(<name> SOURCES <file>... [PUBLIC_HEADERS <name under include/>...]
 #              [INTERNAL_HEADERS <path from the source root>...] [DEPENDS <layer>...])
 function(zktest_layer name)
@@ -30,13 +42,10 @@ function(zktest_layer name)
   set(view ${ZKTEST_LAYER_VIEWS}/${name})
   file(REMOVE_RECURSE ${view})
   foreach(header IN LISTS ARG_PUBLIC_HEADERS)
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/include/${header} ${view}/${header}
-      SYMBOLIC COPY_ON_ERROR)
+    zktest_view_header(${PROJECT_SOURCE_DIR}/include/${header} ${view}/${header})
   endforeach()
   foreach(header IN LISTS ARG_INTERNAL_HEADERS)
-    get_filename_component(folder ${view}/${header} DIRECTORY)
-    file(MAKE_DIRECTORY ${folder})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${header} ${view}/${header} SYMBOLIC COPY_ON_ERROR)
+    zktest_view_header(${PROJECT_SOURCE_DIR}/${header} ${view}/${header})
   endforeach()
   file(MAKE_DIRECTORY ${view})
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${view}>)

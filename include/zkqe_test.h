@@ -159,6 +159,11 @@ private:
     void processFlaggedArgs();
     // Names the run's report and status file and opens the report.
     void openRunReport_();
+    // The rest of an assertion that did not pass on the fast path: counts it
+    // if that was not done yet, then clears the last-failed flag or reports
+    // the failure. `outcome` holds whether it passed and whether it counted.
+    bool finishAssertion_(const char* tag, const char* fileName, int lineNumber, int outcome,
+                          const char* id);
     void prepareForFilePtrOutput();
     void closePrimaryOutput();
     // Closes the report FILE and the stream; a failed close is reported

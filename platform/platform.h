@@ -42,6 +42,15 @@ void lockLeave(void* storage);
 void lockDelete(void* storage);
 
 // --- threads ----------------------------------------------------------
+// Thread-locals that the assertion path reads: initial-exec on ELF, so each
+// read is one load from the thread pointer rather than a call; the library
+// is loaded with the program, so the static TLS block has room for them.
+#if defined(__ELF__)
+#define ZKQE_FAST_THREAD_LOCAL __attribute__((tls_model("initial-exec")))
+#else
+#define ZKQE_FAST_THREAD_LOCAL
+#endif
+
 // True only while the process has never had a second thread. The answer can
 // turn false (when this thread starts one) but never back to true, so a
 // thread that sees true may update shared counters without atomic
@@ -98,17 +107,15 @@ void installFaultHook(FaultReporter reporter);
 // Windows a stack guarantee), so that a stack overflow there is reported
 // too. Threads are readied the first time they count an assertion once the
 // hook is installed: a test's worker threads are the ones that assert.
-// Initial-exec: the check is one load from the thread pointer.
-#if defined(__ELF__)
-#define ZKQE_THREAD_FLAG_MODEL __attribute__((tls_model("initial-exec")))
-#else
-#define ZKQE_THREAD_FLAG_MODEL
-#endif
+// The flag is read with one load from the thread pointer (ZKQE_FAST_THREAD_LOCAL).
 extern std::atomic<bool> faultHookInstalled;
-inline thread_local bool threadReadyForFaults ZKQE_THREAD_FLAG_MODEL = false;
+inline thread_local bool threadReadyForFaults ZKQE_FAST_THREAD_LOCAL = false;
 void prepareThreadForFaults();
+inline bool threadNeedsReadyingForFaults() {
+    return faultHookInstalled.load(std::memory_order_relaxed) && !threadReadyForFaults;
+}
 inline void readyThreadForFaults() {
-    if (faultHookInstalled.load(std::memory_order_relaxed) && !threadReadyForFaults)
+    if (threadNeedsReadyingForFaults())
         prepareThreadForFaults();
 }
 // Writes `length` bytes of `text` (NUL-terminated) to `file` from inside the

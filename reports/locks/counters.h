@@ -2,12 +2,19 @@
 // The library's inline access to the two process-wide counts, so that a
 // passing assertion counts without a call or a lock.
 //
+// The assertion count is count_ plus every thread's own slot. While the
+// process has one thread, that thread counts into firstThreadSlot with a
+// plain load and store. Once a second thread has started, each thread counts
+// into a slot of its own (a cache line that no other thread writes),
+// registered the first time the thread counts and kept when it ends, so
+// threads asserting at once never contend. Only a slot's thread writes `counted`; readers and
+// clearCount use the assertion-count mutex and never write it: clearCount
+// records what each slot has counted so far as its `cleared`, so an increment
+// racing with it lands entirely before or entirely after it.
+//
 // Invariants: a negative count is never incremented (a recorded fatal error
-// stays until clearCount), and a count never passes INT_MAX. Once the process
-// has a second thread, every change is one atomic read-modify-write, so an
-// increment racing with clearCount or signalFatalError lands entirely before
-// or entirely after it: the results are those of some order of the calls, as
-// under one lock. Before that no other thread exists to race with.
+// stays until clearCount), and a count read never passes INT_MAX. The failed
+// count changes only under its mutex, with one atomic read-modify-write.
 #ifndef ZKQE_REPORTS_LOCKS_COUNTERS_H
 #define ZKQE_REPORTS_LOCKS_COUNTERS_H
 
@@ -16,11 +23,32 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdint>
 
 namespace zkqe {
 
 static_assert(sizeof(std::atomic<int>) == sizeof(int), "the counts are 32-bit ints");
 static_assert(ATOMIC_INT_LOCK_FREE == 2, "the counts need lock-free atomics");
+
+// One thread's share of the assertion count, on a cache line of its own.
+struct alignas(64) CountSlot {
+    std::atomic<std::uint64_t> counted{0}; // written by the slot's thread only
+    std::uint64_t cleared = 0;             // `counted` at the last clearCount; under the mutex
+    CountSlot* next = nullptr;             // the list of every slot; under the mutex
+    bool inUse = false;                    // a live thread counts here; under the mutex
+};
+
+// Counted into while the process has one thread; always in the list.
+extern CountSlot firstThreadSlot;
+
+// This thread's slot, null until it first counts with other threads about
+// (and again once the thread's exit has given it back).
+inline thread_local CountSlot* threadCountSlot ZKQE_FAST_THREAD_LOCAL = nullptr;
+
+// The slow side of countAssertionFast: readies the thread for the crash
+// guard, registers a slot for it and counts one assertion in it; after the
+// thread's exit has given its slot back, counts under the mutex.
+void countAssertionSlowly();
 
 class CounterAccess {
 public:
@@ -29,40 +57,34 @@ public:
 
     // Adds 1 unless the count is negative (frozen) or already INT_MAX: the
     // count stops at its largest value instead of wrapping into the range
-    // that means "fatal error". While the process has one thread a plain
-    // load and store do it; afterwards a failed exchange reloads the count,
-    // so the sign and the limit are checked against the value replaced.
+    // that means "fatal error". For the failed count, under its mutex.
     static void incrementUnlessFrozen(std::atomic<int>& count) {
-        if (platform::processIsSingleThreaded())
-            incrementAlone(count);
-        else
-            incrementShared(count);
-    }
-
-    // A thread other than the first is readied for the crash guard here, the
-    // one place every asserting thread passes.
-    static void countAssertion() {
-        std::atomic<int>& count = assertionCount();
-        if (platform::processIsSingleThreaded()) {
-            incrementAlone(count);
-            return;
-        }
-        platform::readyThreadForFaults();
-        incrementShared(count);
-    }
-
-private:
-    static void incrementAlone(std::atomic<int>& count) {
-        const int value = count.load(std::memory_order_relaxed);
-        if (value >= 0 && value < INT_MAX)
-            count.store(value + 1, std::memory_order_relaxed);
-    }
-
-    static void incrementShared(std::atomic<int>& count) {
         int value = count.load(std::memory_order_relaxed);
         while (value >= 0 && value < INT_MAX &&
                !count.compare_exchange_weak(value, value + 1, std::memory_order_relaxed)) {
         }
+    }
+
+    // Counts one assertion with a load and a store into this thread's own
+    // slot; false (nothing counted) when the thread has no slot yet or must
+    // first be readied for the crash guard, the one place every asserting
+    // thread passes: the caller then calls countAssertionSlowly. Kept free of
+    // calls, so a passing assertion needs no stack frame.
+    static bool countAssertionFast() {
+        CountSlot* slot = &firstThreadSlot;
+        if (!platform::processIsSingleThreaded()) {
+            slot = threadCountSlot;
+            if (slot == nullptr || platform::threadNeedsReadyingForFaults())
+                return false;
+        }
+        slot->counted.store(slot->counted.load(std::memory_order_relaxed) + 1,
+                            std::memory_order_relaxed);
+        return true;
+    }
+
+    static void countAssertion() {
+        if (!countAssertionFast())
+            countAssertionSlowly();
     }
 };
 

@@ -4,14 +4,22 @@
 //
 // Lock order: a test object's mutex may be held while a counter mutex is
 // taken, never the reverse; each counter operation takes at most one lock.
-// The assertion count's increment takes none: it is one atomic operation
-// (reports/locks/counters.h), and every other operation on either count is one
-// atomic operation under that count's mutex.
+// The assertion count's increment takes none: its thread's own slot or, with
+// one thread, count_ (reports/locks/counters.h); a thread's first count,
+// every read and clearCount take the assertion-count mutex, and so does a
+// thread's exit, which folds what its slot counted into count_.
+//
+// Ownership: slots are allocated once and never freed; a slot given back by
+// an ended thread is taken by the next new thread.
 #include "zkqe_mutex.h"
 
 #include "platform/platform.h"
 #include "reports/locks/counters.h"
 #include "reports/locks/process_mutexes.h"
+
+#include <climits>
+#include <cstdint>
+#include <new>
 
 static_assert(sizeof(ZKQEMutex::lock) == zkqe::platform::kLockStorageSize,
               "ZKQEMutex lock storage must match the platform's");
@@ -95,6 +103,85 @@ std::atomic<int> ZKQESingletonAssertionCounter::count_{0};
 std::atomic<int> ZKQESingletonAssertionFailedCounter::count_{0};
 
 using zkqe::CounterAccess;
+using zkqe::CountSlot;
+
+namespace {
+
+// Every slot ever registered; under the assertion-count mutex.
+CountSlot* slots = &zkqe::firstThreadSlot;
+
+std::int64_t uncleared(const CountSlot& slot) {
+    return static_cast<std::int64_t>(slot.counted.load(std::memory_order_relaxed) - slot.cleared);
+}
+
+// count_ plus `more`, stopped at INT_MAX; a frozen (negative) count stays.
+int addedTo(int count, std::int64_t more) {
+    if (count < 0)
+        return count;
+    const std::int64_t total = count + more;
+    return total < INT_MAX ? static_cast<int>(total) : INT_MAX;
+}
+
+// A thread's exit gives its slot back: what it counted since the last
+// clearCount moves into count_, so nothing it counted is lost.
+struct SlotReturn {
+    CountSlot* slot = nullptr;
+    ~SlotReturn() {
+        if (slot == nullptr)
+            return;
+        ZKQEMutexGuard guard(zkqe::assertionCountMutex);
+        std::atomic<int>& count = CounterAccess::assertionCount();
+        count.store(addedTo(count.load(), uncleared(*slot)));
+        slot->inUse = false;
+        zkqe::threadCountSlot = nullptr;
+        threadExited = true;
+    }
+    static thread_local bool threadExited;
+};
+thread_local bool SlotReturn::threadExited = false;
+thread_local SlotReturn slotReturn;
+
+} // namespace
+
+namespace zkqe {
+
+CountSlot firstThreadSlot{{0}, 0, nullptr, true};
+
+void countAssertionSlowly() {
+    platform::readyThreadForFaults();
+    if (threadCountSlot != nullptr) {
+        threadCountSlot->counted.store(threadCountSlot->counted.load(std::memory_order_relaxed) + 1,
+                                       std::memory_order_relaxed);
+        return;
+    }
+    ZKQEMutexGuard guard(assertionCountMutex);
+    // Counted while the thread's own exit runs: into count_ directly.
+    if (SlotReturn::threadExited) {
+        std::atomic<int>& count = CounterAccess::assertionCount();
+        count.store(addedTo(count.load(), 1));
+        return;
+    }
+    CountSlot* slot = slots;
+    while (slot != nullptr && slot->inUse)
+        slot = slot->next;
+    if (slot == nullptr) {
+        slot = new (std::nothrow) CountSlot;
+        if (slot == nullptr) { // no slot to be had: this one counts under the mutex
+            std::atomic<int>& count = CounterAccess::assertionCount();
+            count.store(addedTo(count.load(), 1));
+            return;
+        }
+        slot->next = slots;
+        slots = slot;
+    }
+    slot->counted.store(1, std::memory_order_relaxed);
+    slot->cleared = 0;
+    slot->inUse = true;
+    slotReturn.slot = slot;
+    threadCountSlot = slot;
+}
+
+} // namespace zkqe
 
 // Lock-free: this runs once for every assertion in the process. The atomic
 // increment keeps the frozen and largest values as they are, so it needs no
@@ -105,12 +192,19 @@ void ZKQESingletonAssertionCounter::incrCount() {
 
 int ZKQESingletonAssertionCounter::getCount() {
     ZKQEMutexGuard guard(zkqe::assertionCountMutex);
-    return count_.load();
+    std::int64_t counted = 0;
+    for (const CountSlot* slot = slots; slot != nullptr; slot = slot->next)
+        if (slot->inUse)
+            counted += uncleared(*slot);
+    return addedTo(count_.load(), counted);
 }
 
 void ZKQESingletonAssertionCounter::clearCount() {
     ZKQEMutexGuard guard(zkqe::assertionCountMutex);
     count_.store(0);
+    for (CountSlot* slot = slots; slot != nullptr; slot = slot->next)
+        if (slot->inUse)
+            slot->cleared = slot->counted.load(std::memory_order_relaxed);
 }
 
 ZKQESingletonAssertionCounter& ZKQESingletonAssertionCounter::getZKQESingletonAssertionCounter() {

@@ -5,8 +5,11 @@
 // threads every way at once.
 #include "scenario.h"
 
+#include "reports/locks/counters.h"
+
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -142,33 +145,30 @@ SCENARIO(files) {
 SCENARIO(threads) {
     constexpr int kThreads = 4, kPieces = 2000;
     const bool ownStreams = argc > 2;
+    auto pieceOf = [](int w, int i) {
+        return "<" + std::to_string(w) + "-" + std::to_string(i) + ">";
+    };
     scenario::Probe test("threads", "", ".", "threads.out", false, 1 << 30);
     test.body = [&](scenario::Probe& t) {
         std::vector<std::thread> writers;
         for (int w = 0; w < kThreads; ++w)
-            writers.emplace_back([&t, w, ownStreams] {
+            writers.emplace_back([&t, &pieceOf, w, ownStreams] {
                 qe_ofstream own;
                 if (ownStreams)
                     own.open("threads.out", qe_filebuf::append);
                 for (int i = 0; i < kPieces; ++i) {
-                    const std::string piece =
-                        "<" + std::to_string(w) + "-" + std::to_string(i) + ">";
-                    switch (i % (ownStreams ? 5 : 4)) {
-                    case 0:
+                    const std::string piece = pieceOf(w, i);
+                    const int way = i % (ownStreams ? 5 : 4);
+                    if (way == 0)
                         t.print(piece.c_str());
-                        break;
-                    case 1:
+                    else if (way == 1)
                         t.outStream() << (piece + "\n").c_str();
-                        break;
-                    case 2:
+                    else if (way == 2)
                         t.setStepTag(piece.c_str());
-                        break;
-                    case 3:
+                    else if (way == 3)
                         t.assertTrue(piece.c_str(), "threads.cpp", i, false, nullptr);
-                        break;
-                    default:
+                    else
                         own << piece.c_str() << endl;
-                    }
                 }
             });
         for (std::thread& writer : writers)
@@ -183,8 +183,7 @@ SCENARIO(threads) {
     for (int w = 0; w < kThreads; ++w) {
         std::size_t last = 0;
         for (int i = 0; i < kPieces; ++i) {
-            const std::string piece = "<" + std::to_string(w) + "-" + std::to_string(i) + ">";
-            const std::size_t at = report.find(piece);
+            const std::size_t at = report.find(pieceOf(w, i));
             if (at == std::string::npos)
                 continue;
             ++found;
@@ -201,4 +200,61 @@ SCENARIO(threads) {
                 found, outOfOrder, insideBlock);
     in.close();
     return std::remove("threads.out");
+}
+
+// Threads count into slots of their own: the sum is exact once they have
+// ended; a reset from one thread while others assert keeps exactly what was
+// counted after it (bounded by what each thread saw of it before each
+// assertion); and the sum stops at the count's largest value.
+SCENARIO(thread_counts) {
+    constexpr int kThreads = 4, kEach = 100000;
+    scenario::Probe test("counts", "", ".", "counts.out");
+    // 0: before the reset, 1: the reset is about to start, 2: it is done.
+    std::atomic<int> phase{2};
+    std::atomic<long> sawStart{0}, sawDone{0}, started{0};
+    // Each thread asserts until it has made kEach assertions after the reset.
+    auto run = [&] {
+        std::vector<std::thread> threads(kThreads);
+        for (std::thread& thread : threads)
+            thread = std::thread([&] {
+                long afterStart = 0, afterDone = 0;
+                for (long i = 0; afterDone < kEach; ++i) {
+                    const int seen = phase.load();
+                    test.assertTrue("counted", "t.cpp", 1, true, nullptr);
+                    afterStart += seen >= 1;
+                    afterDone += seen == 2;
+                    if (i == 1000)
+                        ++started;
+                }
+                sawStart += afterStart;
+                sawDone += afterDone;
+            });
+        return threads;
+    };
+    auto join = [](std::vector<std::thread> threads) {
+        for (std::thread& thread : threads)
+            thread.join();
+    };
+    test.resetAssertionCount();
+    join(run());
+    std::printf("%d threads of %d: %d\n", kThreads, kEach, test.assertionAttempts());
+
+    phase = 0;
+    sawStart = sawDone = started = 0;
+    std::vector<std::thread> threads = run();
+    while (started < kThreads)
+        std::this_thread::yield();
+    phase = 1;
+    test.resetAssertionCount();
+    phase = 2;
+    join(std::move(threads));
+    const long count = test.assertionAttempts();
+    const bool exact = sawDone <= count && count <= sawStart + kThreads;
+    std::printf("reset while they assert: %s\n", exact ? "exact" : std::to_string(count).c_str());
+
+    zkqe::CounterAccess::assertionCount().store(INT_MAX - 10);
+    join(run());
+    std::printf("near the largest value: %s\n",
+                test.assertionAttempts() == INT_MAX ? "stopped there" : "passed it");
+    return 0;
 }
