@@ -6,9 +6,9 @@
 // process has one thread, that thread counts into firstThreadSlot with a
 // plain load and store. Once a second thread has started, each thread counts
 // into a slot of its own (a cache line that no other thread writes),
-// registered the first time the thread counts and kept when it ends, so
-// threads asserting at once never contend. Only a slot's thread writes `counted`; readers and
-// clearCount use the assertion-count mutex and never write it: clearCount
+// registered the first time the thread counts and kept after it ends, so
+// threads asserting at once never contend and nothing counted is lost. Only a slot's thread writes
+// `counted`; readers and clearCount use the assertion-count mutex and never write it: clearCount
 // records what each slot has counted so far as its `cleared`, so an increment
 // racing with it lands entirely before or entirely after it.
 //
@@ -35,19 +35,16 @@ struct alignas(64) CountSlot {
     std::atomic<std::uint64_t> counted{0}; // written by the slot's thread only
     std::uint64_t cleared = 0;             // `counted` at the last clearCount; under the mutex
     CountSlot* next = nullptr;             // the list of every slot; under the mutex
-    bool inUse = false;                    // a live thread counts here; under the mutex
 };
 
 // Counted into while the process has one thread; always in the list.
 extern CountSlot firstThreadSlot;
 
-// This thread's slot, null until it first counts with other threads about
-// (and again once the thread's exit has given it back).
+// This thread's slot, null until it first counts with other threads about.
 inline thread_local CountSlot* threadCountSlot ZKQE_FAST_THREAD_LOCAL = nullptr;
 
 // The slow side of countAssertionFast: readies the thread for the crash
-// guard, registers a slot for it and counts one assertion in it; after the
-// thread's exit has given its slot back, counts under the mutex.
+// guard, registers a slot for it when it has none, and counts one assertion.
 void countAssertionSlowly();
 
 class CounterAccess {

@@ -5,12 +5,13 @@
 // Lock order: a test object's mutex may be held while a counter mutex is
 // taken, never the reverse; each counter operation takes at most one lock.
 // The assertion count's increment takes none: its thread's own slot or, with
-// one thread, count_ (reports/locks/counters.h); a thread's first count,
-// every read and clearCount take the assertion-count mutex, and so does a
-// thread's exit, which folds what its slot counted into count_.
+// one thread, the first thread's slot (reports/locks/counters.h); a
+// thread's first count, every read and clearCount take the assertion-count
+// mutex.
 //
-// Ownership: slots are allocated once and never freed; a slot given back by
-// an ended thread is taken by the next new thread.
+// Ownership: a thread's slot is allocated on its first count and never
+// freed, so what an ended thread counted stays counted (64 bytes for each
+// thread that ever asserted).
 #include "zkqe_mutex.h"
 
 #include "platform/platform.h"
@@ -122,63 +123,30 @@ int addedTo(int count, std::int64_t more) {
     return total < INT_MAX ? static_cast<int>(total) : INT_MAX;
 }
 
-// A thread's exit gives its slot back: what it counted since the last
-// clearCount moves into count_, so nothing it counted is lost.
-struct SlotReturn {
-    CountSlot* slot = nullptr;
-    ~SlotReturn() {
-        if (slot == nullptr)
-            return;
-        ZKQEMutexGuard guard(zkqe::assertionCountMutex);
-        std::atomic<int>& count = CounterAccess::assertionCount();
-        count.store(addedTo(count.load(), uncleared(*slot)));
-        slot->inUse = false;
-        zkqe::threadCountSlot = nullptr;
-        threadExited = true;
-    }
-    static thread_local bool threadExited;
-};
-thread_local bool SlotReturn::threadExited = false;
-thread_local SlotReturn slotReturn;
-
 } // namespace
 
 namespace zkqe {
 
-CountSlot firstThreadSlot{{0}, 0, nullptr, true};
+CountSlot firstThreadSlot{{0}, 0, nullptr};
 
 void countAssertionSlowly() {
     platform::readyThreadForFaults();
-    if (threadCountSlot != nullptr) {
-        threadCountSlot->counted.store(threadCountSlot->counted.load(std::memory_order_relaxed) + 1,
-                                       std::memory_order_relaxed);
-        return;
-    }
-    ZKQEMutexGuard guard(assertionCountMutex);
-    // Counted while the thread's own exit runs: into count_ directly.
-    if (SlotReturn::threadExited) {
-        std::atomic<int>& count = CounterAccess::assertionCount();
-        count.store(addedTo(count.load(), 1));
-        return;
-    }
-    CountSlot* slot = slots;
-    while (slot != nullptr && slot->inUse)
-        slot = slot->next;
+    CountSlot* slot = threadCountSlot;
     if (slot == nullptr) {
         slot = new (std::nothrow) CountSlot;
         if (slot == nullptr) { // no slot to be had: this one counts under the mutex
+            ZKQEMutexGuard guard(assertionCountMutex);
             std::atomic<int>& count = CounterAccess::assertionCount();
             count.store(addedTo(count.load(), 1));
             return;
         }
+        ZKQEMutexGuard guard(assertionCountMutex);
         slot->next = slots;
         slots = slot;
+        threadCountSlot = slot;
     }
-    slot->counted.store(1, std::memory_order_relaxed);
-    slot->cleared = 0;
-    slot->inUse = true;
-    slotReturn.slot = slot;
-    threadCountSlot = slot;
+    slot->counted.store(slot->counted.load(std::memory_order_relaxed) + 1,
+                        std::memory_order_relaxed);
 }
 
 } // namespace zkqe
@@ -194,8 +162,7 @@ int ZKQESingletonAssertionCounter::getCount() {
     ZKQEMutexGuard guard(zkqe::assertionCountMutex);
     std::int64_t counted = 0;
     for (const CountSlot* slot = slots; slot != nullptr; slot = slot->next)
-        if (slot->inUse)
-            counted += uncleared(*slot);
+        counted += uncleared(*slot);
     return addedTo(count_.load(), counted);
 }
 
@@ -203,8 +170,7 @@ void ZKQESingletonAssertionCounter::clearCount() {
     ZKQEMutexGuard guard(zkqe::assertionCountMutex);
     count_.store(0);
     for (CountSlot* slot = slots; slot != nullptr; slot = slot->next)
-        if (slot->inUse)
-            slot->cleared = slot->counted.load(std::memory_order_relaxed);
+        slot->cleared = slot->counted.load(std::memory_order_relaxed);
 }
 
 ZKQESingletonAssertionCounter& ZKQESingletonAssertionCounter::getZKQESingletonAssertionCounter() {

@@ -213,7 +213,7 @@ SCENARIO(thread_counts) {
     std::atomic<int> phase{2};
     std::atomic<long> sawStart{0}, sawDone{0}, started{0};
     // Each thread asserts until it has made kEach assertions after the reset.
-    auto run = [&] {
+    auto run = [&](bool wait) {
         std::vector<std::thread> threads(kThreads);
         for (std::thread& thread : threads)
             thread = std::thread([&] {
@@ -229,31 +229,31 @@ SCENARIO(thread_counts) {
                 sawStart += afterStart;
                 sawDone += afterDone;
             });
+        for (std::thread& thread : threads)
+            if (wait)
+                thread.join();
         return threads;
     };
-    auto join = [](std::vector<std::thread> threads) {
-        for (std::thread& thread : threads)
-            thread.join();
-    };
     test.resetAssertionCount();
-    join(run());
+    run(true);
     std::printf("%d threads of %d: %d\n", kThreads, kEach, test.assertionAttempts());
 
     phase = 0;
     sawStart = sawDone = started = 0;
-    std::vector<std::thread> threads = run();
+    std::vector<std::thread> threads = run(false);
     while (started < kThreads)
         std::this_thread::yield();
     phase = 1;
     test.resetAssertionCount();
     phase = 2;
-    join(std::move(threads));
+    for (std::thread& thread : threads)
+        thread.join();
     const long count = test.assertionAttempts();
     const bool exact = sawDone <= count && count <= sawStart + kThreads;
     std::printf("reset while they assert: %s\n", exact ? "exact" : std::to_string(count).c_str());
 
     zkqe::CounterAccess::assertionCount().store(INT_MAX - 10);
-    join(run());
+    run(true);
     std::printf("near the largest value: %s\n",
                 test.assertionAttempts() == INT_MAX ? "stopped there" : "passed it");
     return 0;
