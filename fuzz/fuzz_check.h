@@ -21,10 +21,6 @@ inline void (*beforeTrap)() = nullptr;
 
 } // namespace fuzz_check
 
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            ::fuzz_check::violated(#condition);                                                    \
-    } while (0)
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : ::fuzz_check::violated(#condition))
 
 #endif

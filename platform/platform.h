@@ -19,15 +19,6 @@
 #include <cstddef>
 #include <cstdio>
 
-// The C library's own record of whether the process ever started a second
-// thread (glibc 2.32 and later); elsewhere the answer is always "maybe".
-#if defined(__has_include)
-#if __has_include(<sys/single_threaded.h>)
-#include <sys/single_threaded.h>
-#define ZKQE_HAVE_LIBC_SINGLE_THREADED 1
-#endif
-#endif
-
 namespace zkqe {
 namespace platform {
 
@@ -50,20 +41,6 @@ void lockDelete(void* storage);
 #else
 #define ZKQE_FAST_THREAD_LOCAL
 #endif
-
-// True only while the process has never had a second thread. The answer can
-// turn false (when this thread starts one) but never back to true, so a
-// thread that sees true may update shared counters without atomic
-// read-modify-write instructions: no other thread can exist to race with it.
-// Threads are those the C library starts (std::thread, pthread_create); a
-// thread made with a bare clone system call is not seen.
-inline bool processIsSingleThreaded() {
-#if defined(ZKQE_HAVE_LIBC_SINGLE_THREADED)
-    return __libc_single_threaded != 0;
-#else
-    return false;
-#endif
-}
 
 // --- debugger ---------------------------------------------------------
 bool debuggerPresent();

@@ -2,12 +2,12 @@
 // The library's inline access to the two process-wide counts, so that a
 // passing assertion counts without a call or a lock.
 //
-// The assertion count is count_ plus every thread's own slot. While the
-// process has one thread, that thread counts into firstThreadSlot with a
-// plain load and store. Once a second thread has started, each thread counts
-// into a slot of its own (a cache line that no other thread writes),
-// registered the first time the thread counts and kept after it ends, so
-// threads asserting at once never contend and nothing counted is lost. Only a slot's thread writes
+// The assertion count is count_ plus every thread's own slot. Each thread
+// counts with a plain load and store into a slot of its own (a cache line
+// that no other thread writes; the first thread's is firstThreadSlot, the
+// others' are allocated), registered the first time the thread counts and
+// kept after it ends, so threads asserting at once never contend and
+// nothing counted is lost. Only a slot's thread writes
 // `counted`; readers and clearCount use the assertion-count mutex and never write it: clearCount
 // records what each slot has counted so far as its `cleared`, so an increment
 // racing with it lands entirely before or entirely after it.
@@ -37,10 +37,10 @@ struct alignas(64) CountSlot {
     CountSlot* next = nullptr;             // the list of every slot; under the mutex
 };
 
-// Counted into while the process has one thread; always in the list.
+// The slot of the first thread that counts; always in the list.
 extern CountSlot firstThreadSlot;
 
-// This thread's slot, null until it first counts with other threads about.
+// This thread's slot, null until it first counts.
 inline thread_local CountSlot* threadCountSlot ZKQE_FAST_THREAD_LOCAL = nullptr;
 
 // The slow side of countAssertionFast: readies the thread for the crash
@@ -68,12 +68,9 @@ public:
     // thread passes: the caller then calls countAssertionSlowly. Kept free of
     // calls, so a passing assertion needs no stack frame.
     static bool countAssertionFast() {
-        CountSlot* slot = &firstThreadSlot;
-        if (!platform::processIsSingleThreaded()) {
-            slot = threadCountSlot;
-            if (slot == nullptr || platform::threadNeedsReadyingForFaults())
-                return false;
-        }
+        CountSlot* slot = threadCountSlot;
+        if (slot == nullptr || platform::threadNeedsReadyingForFaults())
+            return false;
         slot->counted.store(slot->counted.load(std::memory_order_relaxed) + 1,
                             std::memory_order_relaxed);
         return true;

@@ -4,10 +4,9 @@
 //
 // Lock order: a test object's mutex may be held while a counter mutex is
 // taken, never the reverse; each counter operation takes at most one lock.
-// The assertion count's increment takes none: its thread's own slot or, with
-// one thread, the first thread's slot (reports/locks/counters.h); a
-// thread's first count, every read and clearCount take the assertion-count
-// mutex.
+// The assertion count's increment takes none: it writes its thread's own
+// slot (reports/locks/counters.h); a thread's first count, every read and
+// clearCount take the assertion-count mutex.
 //
 // Ownership: a thread's slot is allocated on its first count and never
 // freed, so what an ended thread counted stays counted (64 bytes for each
@@ -128,10 +127,14 @@ int addedTo(int count, std::int64_t more) {
 namespace zkqe {
 
 CountSlot firstThreadSlot{{0}, 0, nullptr};
+// Whether a thread has taken firstThreadSlot: the first to count does.
+static std::atomic<bool> firstThreadSlotTaken{false};
 
 void countAssertionSlowly() {
     platform::readyThreadForFaults();
     CountSlot* slot = threadCountSlot;
+    if (slot == nullptr && !firstThreadSlotTaken.exchange(true))
+        slot = threadCountSlot = &firstThreadSlot;
     if (slot == nullptr) {
         slot = new (std::nothrow) CountSlot;
         if (slot == nullptr) { // no slot to be had: this one counts under the mutex
