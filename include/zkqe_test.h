@@ -159,10 +159,9 @@ private:
     void processFlaggedArgs();
     // Names the run's report and status file and opens the report.
     void openRunReport_();
-    // The rest of an assertion that did not pass on the fast path: counts it
-    // if that was not done yet, then clears the last-failed flag or reports
-    // the failure. `outcome` holds whether it passed and whether it counted.
-    bool finishAssertion_(const char* tag, const char* fileName, int lineNumber, int outcome,
+    // The rest of an assertion that did not pass on the fast path: counts
+    // it, then clears the last-failed flag or reports the failure.
+    bool finishAssertion_(const char* tag, const char* fileName, int lineNumber, bool passed,
                           const char* id);
     void prepareForFilePtrOutput();
     void closePrimaryOutput();

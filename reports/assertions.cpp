@@ -25,15 +25,6 @@ void clearLastFailed(std::atomic<bool>& lastFailed) {
         lastFailed.store(false, std::memory_order_relaxed);
 }
 
-// The outcome handed to finishAssertion_, in one argument so that the call
-// is a tail call on the passing assertion's path.
-constexpr int kPassed = 1;
-constexpr int kCounted = 2;
-
-int outcomeOf(bool passed, bool counted) {
-    return (passed ? kPassed : 0) | (counted ? kCounted : 0);
-}
-
 } // namespace
 
 // The result is this assertion's own outcome rather than a re-read of
@@ -41,12 +32,11 @@ int outcomeOf(bool passed, bool counted) {
 // between.
 bool ZKQETest::assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
                           const char* id) {
-    const bool counted = zkqe::CounterAccess::countAssertionFast();
-    if (counted && condition) {
+    if (condition && zkqe::CounterAccess::countAssertionFast()) {
         clearLastFailed(lastAssertionFailed_);
         return true;
     }
-    return finishAssertion_(tag, fileName, lineNumber, outcomeOf(condition, counted), id);
+    return finishAssertion_(tag, fileName, lineNumber, condition, id);
 }
 
 bool ZKQETest::assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
@@ -54,19 +44,19 @@ bool ZKQETest::assertSmall(const char* tag, const char* fileName, int lineNumber
     // Strict comparisons: a value equal to the threshold passes, and so does
     // a NaN, which compares false both ways.
     const bool passed = !(value > threshold_ || -value > threshold_);
-    const bool counted = zkqe::CounterAccess::countAssertionFast();
-    if (counted && passed) {
+    if (passed && zkqe::CounterAccess::countAssertionFast()) {
         clearLastFailed(lastAssertionFailed_);
         return true;
     }
-    return finishAssertion_(tag, fileName, lineNumber, outcomeOf(passed, counted), id);
+    return finishAssertion_(tag, fileName, lineNumber, passed, id);
 }
 
-bool ZKQETest::finishAssertion_(const char* tag, const char* fileName, int lineNumber, int outcome,
+// A failure, or a pass the fast path could not count: counted here, so the
+// passing path keeps nothing across its count and needs no stack frame.
+bool ZKQETest::finishAssertion_(const char* tag, const char* fileName, int lineNumber, bool passed,
                                 const char* id) {
-    if ((outcome & kCounted) == 0)
-        zkqe::countAssertionSlowly();
-    if ((outcome & kPassed) != 0) {
+    zkqe::countAssertionSlowly();
+    if (passed) {
         clearLastFailed(lastAssertionFailed_);
         return true;
     }

@@ -65,7 +65,7 @@ public:
     // Counts one assertion with a load and a store into this thread's own
     // slot; false (nothing counted) when the thread has no slot yet or must
     // first be readied for the crash guard, the one place every asserting
-    // thread passes: the caller then calls countAssertionSlowly. Kept free of
+    // thread passes: the caller then counts with countAssertionSlowly. Kept free of
     // calls, so a passing assertion needs no stack frame.
     static bool countAssertionFast() {
         CountSlot* slot = threadCountSlot;
