@@ -32,9 +32,7 @@ public:
         if (body)
             body(*this);
     }
-    using ZKQETest::outputFiles;
     using ZKQETest::primaryOutput;
-    using ZKQETest::reportAssertionFailure;
 };
 
 // A planted fault can turn a loop into an endless writer: a file size limit

@@ -118,11 +118,11 @@ SCENARIO(null_argument) {
 // Of two alarms, the sooner deadline wins whichever flag came first: the
 // process is aborted after a second instead of sleeping on.
 SCENARIO(alarms) {
-    scenario::Probe first, second;
-    const char* earlier[] = {"alarms", "-L", argv[2]};
-    const char* later[] = {"alarms", "-L", argv[3]};
-    first.processDefaultArguments(3, const_cast<char**>(earlier));
-    second.processDefaultArguments(3, const_cast<char**>(later));
+    scenario::Probe tests[2];
+    for (int i = 0; i < 2; ++i) {
+        const char* flags[] = {"alarms", "-L", argv[2 + i]};
+        tests[i].processDefaultArguments(3, const_cast<char**>(flags));
+    }
     std::this_thread::sleep_for(std::chrono::seconds(20));
     return 0;
 }
