@@ -111,6 +111,10 @@ void drainWithoutLock(std::FILE* file);
 void lockFile(std::FILE* file);
 void unlockFile(std::FILE* file);
 
+// --- console ----------------------------------------------------------
+// Whether `file` is an interactive terminal, the only place colour belongs.
+bool isTerminal(std::FILE* file);
+
 // --- process ----------------------------------------------------------
 // One-time start-up adjustments made when the library loads (for example,
 // keeping abort() quiet and dialog-free on Windows).

@@ -12,8 +12,11 @@
 // count's mutex is taken inside it (object mutex first, never the reverse).
 #include "zkqe_test.h"
 
+#include "reports/failure_listener.h"
 #include "reports/locks/counters.h"
 #include "reports/report_writer.h"
+
+std::atomic<zkqe::FailureListener> zkqe::failureListener{nullptr};
 
 namespace {
 
@@ -70,6 +73,8 @@ void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int
     prepareForFilePtrOutput();
 
     zkqe::writeFailureBlock(primaryOutput, id, functionTag_, tag, fileName, lineNumber);
+    if (const zkqe::FailureListener listener = zkqe::failureListener.load())
+        listener(tag, fileName, lineNumber);
 
     ++detectedErrors_;
     lastAssertionFailed_.store(true, std::memory_order_relaxed);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // POSIX report-file services: the lockless drain of a FILE's
-// buffer for a dying process, and the FILE lock.
+// buffer for a dying process, and the FILE lock; whether a stream is a terminal.
 //
 // The drain reads glibc's public FILE fields (the write area between
 // _IO_write_base and _IO_write_ptr) and hands them to write(2): no lock, no
@@ -44,6 +44,10 @@ void lockFile(std::FILE* file) {
 
 void unlockFile(std::FILE* file) {
     funlockfile(file);
+}
+
+bool isTerminal(std::FILE* file) {
+    return file != nullptr && isatty(fileno(file)) != 0;
 }
 
 } // namespace platform

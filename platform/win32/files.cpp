@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Win32 report-file services: the lockless drain of a FILE's buffer for a
-// dying process, and the FILE lock.
+// dying process, and the FILE lock; whether a stream is a terminal.
 //
 // The drain reads the classic runtime's FILE fields (_base, _ptr, _flag, the
 // layout every msvcrt-based build shares) and hands them to _write: no lock,
@@ -42,6 +42,10 @@ void lockFile(std::FILE* file) {
 
 void unlockFile(std::FILE* file) {
     _unlock_file(file);
+}
+
+bool isTerminal(std::FILE* file) {
+    return file != nullptr && _isatty(_fileno(file)) != 0;
 }
 
 } // namespace platform
