@@ -37,3 +37,40 @@ function(zktest_add_test target)
   math(EXPR backstop "${ARG_TIMEOUT} + 60")
   set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${backstop})
 endfunction()
+
+# zktest_discover_tests(<target> [TIMEOUT <seconds>] [TEST_PREFIX <prefix>]
+#                       [ARGS <arg>...])
+#
+# Registers every case of a program of cases (ZKTEST_CASE) as a CTest test of
+# its own, named <prefix><case name> (the prefix is "<target>." unless
+# given). Each runs as zktest_add_test runs a program, selected with
+# --filter, in its own folder with its own report and status file. The
+# cases are listed when CTest starts, so a case added or renamed needs no
+# new configure.
+set(_ZKTEST_DISCOVER_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZktestDiscoverTests.cmake")
+
+function(zktest_discover_tests target)
+  cmake_parse_arguments(ARG "" "TIMEOUT;TEST_PREFIX" "ARGS" ${ARGN})
+  if(NOT DEFINED ARG_TEST_PREFIX)
+    set(ARG_TEST_PREFIX "${target}.")
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set(emulator "")
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set(emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  endif()
+  set(include_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_zktest_cases.cmake")
+  file(GENERATE OUTPUT "${include_file}" CONTENT
+"set(ZKTEST_PROGRAM [==[$<TARGET_FILE:${target}>]==])
+set(ZKTEST_EMULATOR [==[${emulator}]==])
+set(ZKTEST_PREFIX [==[${ARG_TEST_PREFIX}]==])
+set(ZKTEST_TIMEOUT [==[${ARG_TIMEOUT}]==])
+set(ZKTEST_ARGS [==[${ARG_ARGS}]==])
+set(ZKTEST_RUNS_DIR [==[${CMAKE_CURRENT_BINARY_DIR}/zktest-runs]==])
+set(ZKTEST_RUN_SCRIPT [==[${_ZKTEST_RUN_SCRIPT}]==])
+include([==[${_ZKTEST_DISCOVER_SCRIPT}]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include_file}")
+endfunction()

@@ -7,7 +7,7 @@
 # `cmake --install <build> --prefix <dir>` or copied elsewhere still works.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS zktest EXPORT zktestTargets
+install(TARGETS zktest zktest_main EXPORT zktestTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
@@ -29,6 +29,7 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/zktestConfigVersion.cmake
   cmake/ZktestAddTest.cmake
   cmake/ZktestRunTest.cmake
+  cmake/ZktestDiscoverTests.cmake
   DESTINATION ${ZKTEST_CMAKE_DIR})
 
 # pkg-config: the prefix is found from the .pc file's own folder, unless an

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// The program's cases, in the order the linker ran their registrations
+// (within a file, the order of the file). Registration happens during static
+// initialisation, on one thread; the runner reads the list after main starts.
+#ifndef ZKQE_CASES_CASE_REGISTRY_H
+#define ZKQE_CASES_CASE_REGISTRY_H
+
+#include "zktest_cases.h"
+
+#include <string>
+#include <vector>
+
+namespace zkqe {
+
+struct RegisteredCase {
+    zktest::CaseFunction run;
+    const char* file;
+    int line;
+    std::string name;
+    std::vector<std::string> tags; // without their brackets
+};
+
+std::vector<RegisteredCase>& registeredCases();
+
+} // namespace zkqe
+
+#endif

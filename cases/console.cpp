@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// The case runner's console (see console.h). The failure echo is the
+// reports' failure listener, called under the failing object's mutex, so
+// echoed lines keep the order of the report's blocks.
+#include "cases/console.h"
+
+#include "platform/platform.h"
+#include "reports/failure_listener.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace zkqe {
+
+namespace {
+
+bool colour = false;
+
+const char* paint(const char* code) {
+    return colour ? code : "";
+}
+constexpr const char* kRed = "\033[1;31m";
+constexpr const char* kGreen = "\033[1;32m";
+constexpr const char* kPlain = "\033[0m";
+
+void echoFailure(const char* tag, const char* fileName, int lineNumber) {
+    std::fprintf(stderr, "%s:%d: %sfailure:%s %s\n", fileName != nullptr ? fileName : "",
+                 lineNumber, paint(kRed), paint(kPlain), tag != nullptr ? tag : "");
+    std::fflush(stderr);
+}
+
+} // namespace
+
+void startConsole() {
+    // NO_COLOR turns colour off whatever its value, even empty: the user
+    // who sets it at all has said enough.
+    colour = platform::isTerminal(stderr) && std::getenv("NO_COLOR") == nullptr;
+    failureListener.store(&echoFailure);
+}
+
+void stopConsole() {
+    failureListener.store(nullptr);
+}
+
+void consoleCaseStarting(const char* name, const char* file, int line) {
+    std::fprintf(stderr, "case: %s (%s:%d)\n", name, file, line);
+    std::fflush(stderr);
+}
+
+void consoleSummary(const RunTally& tally) {
+    const bool passed = tally.casesFailed == 0 && tally.checksFailed == 0;
+    std::fprintf(stderr,
+                 "%szktest:%s cases %d passed, %d failed; checks %d passed, %d failed; %.3f s\n",
+                 paint(passed ? kGreen : kRed), paint(kPlain), tally.casesPassed, tally.casesFailed,
+                 tally.checksPassed, tally.checksFailed, tally.seconds);
+    std::fflush(stderr);
+}
+
+} // namespace zkqe

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+// Test cases and sections: many small tests in one program, run by one
+// ZKQETest, so each gets the report, status file, alarm and crash guard.
+//
+//     ZKTEST_CASE("ring starts empty", "[ring][fast]") {
+//         Ring ring;
+//         ZKQE_CHECK(ring.empty());
+//         ZKTEST_SECTION("after a push") {
+//             ring.push(1);
+//             ZKQE_CHECK_EQ(ring.size(), 1u);
+//         }
+//         ZKTEST_SECTION("after a clear") {
+//             ring.clear();
+//             ZKQE_CHECK(ring.empty());
+//         }
+//     }
+//     ZKTEST_CASE_FIXTURE(RingFixture, "a full ring refuses a push") { ... }
+//
+// A case registers itself from any file of the program; link zktest::main
+// for a main(), or call zktest::runCases(argc, argv) from your own. A case
+// body is a member function of a class derived from zktest::CaseContext, so
+// the ZKQE_CHECK family works in it as in ZKQETest::runTest; test() is the
+// runner, for the rest of ZKQETest's interface.
+//
+// Sections: a case runs once per leaf section, from its start, entering one
+// leaf on each run and the sections on the way to it; the code around the
+// sections runs every time, as a shared set-up. A fixture is built before
+// each run and destroyed after it.
+//
+// Cases and sections run on the thread that calls runCases; checks may come
+// from any thread, as in a ZKQETest.
+#ifndef ZKTEST_CASES_H
+#define ZKTEST_CASES_H
+
+#include "zkqe_export.h"
+#include "zkqe_test.h"
+#include "zktest_checks.h"
+
+namespace zktest {
+
+// What a case body sees as *this: the checks' way to the runner.
+class ZKQE_API CaseContext {
+public:
+    bool assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
+                    const char* id) {
+        return test_->assertTrue(tag, fileName, lineNumber, condition, id);
+    }
+    bool assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
+                     const char* id) {
+        return test_->assertSmall(tag, fileName, lineNumber, value, id);
+    }
+    ZKQETest& test() const { return *test_; }
+
+    // For the case macros: set before the body runs.
+    void attachRunner_(ZKQETest& test) { test_ = &test; }
+
+private:
+    ZKQETest* test_ = nullptr;
+};
+
+using CaseFunction = void (*)(ZKQETest& runner);
+
+// Registers a case; the result only lets the macros call it at static
+// initialisation. `tags` is a list such as "[io][slow]", or null.
+ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const char* name,
+                           const char* tags = nullptr);
+
+// Runs the cases the command line selects (see the guide for --list,
+// --filter and the rest; the single-letter flags of ZKQETest keep their
+// meaning) and returns the process's exit status.
+ZKQE_API int runCases(int argc, char** argv);
+
+// One ZKTEST_SECTION: entered on this run or skipped.
+class ZKQE_API Section {
+public:
+    Section(const char* file, int line, const char* name);
+    ~Section();
+    Section(const Section&) = delete;
+    Section& operator=(const Section&) = delete;
+    explicit operator bool() const { return entered_; }
+
+private:
+    bool entered_;
+    int uncaughtAtEntry_;
+};
+
+} // namespace zktest
+
+#define ZKTEST_CASES_CAT_(a, b) a##b
+#define ZKTEST_CASES_CAT(a, b) ZKTEST_CASES_CAT_(a, b)
+
+#define ZKTEST_CASE_WITH_BASE_(id, bases, ...)                                                     \
+    namespace {                                                                                    \
+    struct id : bases {                                                                            \
+        void zktestCaseBody_();                                                                    \
+        static void zktestRun_(::ZKQETest& runner) {                                               \
+            id body;                                                                               \
+            body.attachRunner_(runner);                                                            \
+            body.zktestCaseBody_();                                                                \
+        }                                                                                          \
+    };                                                                                             \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerCase(&id::zktestRun_,         \
+                                                                          __FILE__, __LINE__,      \
+                                                                          __VA_ARGS__);            \
+    }                                                                                              \
+    void id::zktestCaseBody_()
+
+// ZKTEST_CASE("name") or ZKTEST_CASE("name", "[tag]...") { body }
+#define ZKTEST_CASE(...)                                                                           \
+    ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), ::zktest::CaseContext,      \
+                           __VA_ARGS__)
+// The fixture is default-constructed before each run of the body and
+// destroyed after it; its members are the body's.
+#define ZKTEST_CASE_FIXTURE(Fixture, ...)                                                          \
+    ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
+                           Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
+#define ZKTEST_CASES_COMMA_ ,
+
+#define ZKTEST_SECTION(...)                                                                        \
+    if (const ::zktest::Section ZKTEST_CASES_CAT(zktestSection_, __COUNTER__){__FILE__, __LINE__,  \
+                                                                              __VA_ARGS__})
+
+#endif
