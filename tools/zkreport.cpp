@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // zkreport: reads zktest report files (and the status files beside them),
 // prints one row per run and exits non-zero when any run failed or did not
-// end in order. With --junit FILE it also writes JUnit XML for CI servers.
+// end in order. With --junit FILE it also writes JUnit XML for CI servers:
+// a test case per function tag of a run (a program of cases sets one per
+// case), or one for a run that sets none.
 //
 // It parses exactly the lines the library writes, in the layout of
 // reports/report_layout.h (included header-only; zkreport does not link the
@@ -30,6 +32,8 @@ const std::string kBlockLine = std::string(layout::kPrefix) + layout::kBlockInde
 // The test tag's line in a run's header and in a file's header.
 const std::string kTestTagLead = std::string(layout::kTestTag.name) + layout::kTestTag.gap;
 const std::string kRunTestTagLead = layout::kPrefix + kTestTagLead;
+const std::string kFunctionTagLead =
+    std::string(layout::kPrefix) + layout::kFunctionTag.name + layout::kFunctionTag.gap + "= ";
 const std::string kAssertionTagLine =
     std::string(layout::kAssertionTag.name) + layout::kAssertionTag.gap + "= ";
 
@@ -51,8 +55,16 @@ const char* endingText(Ending ending) {
     return "no summary";
 }
 
+// The part of a run under one function tag.
+struct Case {
+    std::string name;
+    int failureBlocks = 0;
+    std::string blocks;
+};
+
 struct Run {
     std::string report;
+    std::vector<Case> cases;
     std::string tag;
     long assertions = -1;      // process-wide count from the summary; -1 when absent
     long failedAssertions = 0; // process-wide; negative after a fatal error
@@ -137,10 +149,17 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
         long value = 0;
         if (startsWith(line, kRunTestTagLead) || startsWith(line, kTestTagLead)) {
             run->tag = valueOf(line);
+        } else if (startsWith(line, kFunctionTagLead)) {
+            run->cases.push_back({line.substr(kFunctionTagLead.size()), 0, ""});
         } else if (startsWith(line, kBlockLine)) {
-            if (line.find(kAssertionTagLine) != std::string::npos)
-                ++run->failureBlocks;
-            run->blocks += line.substr(kBlockLine.size()) + "\n";
+            const bool opensBlock = line.find(kAssertionTagLine) != std::string::npos;
+            const std::string text = line.substr(kBlockLine.size()) + "\n";
+            run->failureBlocks += opensBlock ? 1 : 0;
+            run->blocks += text;
+            if (!run->cases.empty()) {
+                run->cases.back().failureBlocks += opensBlock ? 1 : 0;
+                run->cases.back().blocks += text;
+            }
         } else if (summaryLine(line, layout::kMaxFailuresEnd, value)) {
             run->ending = Ending::FailureLimit;
         } else if (summaryLine(line, layout::kExceptionEnd, value)) {
@@ -197,10 +216,13 @@ std::string xmlEscape(const std::string& text) {
     return out;
 }
 
-std::string failureMessage(const Run& run) {
+// `blocks` failure blocks, and how the run ended when `withEnding`.
+std::string failureMessage(const Run& run, int blocks, bool withEnding) {
     std::ostringstream text;
-    if (run.failureBlocks > 0)
-        text << run.failureBlocks << " failed assertion" << (run.failureBlocks == 1 ? "" : "s");
+    if (blocks > 0)
+        text << blocks << " failed assertion" << (blocks == 1 ? "" : "s");
+    if (!withEnding)
+        return text.str();
     if (run.ending != Ending::Summary) {
         if (text.tellp() > 0)
             text << "; ";
@@ -219,27 +241,61 @@ std::string failureMessage(const Run& run) {
     return text.str();
 }
 
+struct JunitCase {
+    std::string classname;
+    std::string name;
+    std::string message; // empty when it passed
+    std::string blocks;
+};
+
+// A run without function tags is one test case named after the run; a run
+// with them is one per tag, classed under the run, and how the run ended
+// (a limit, an exception, a status file left at 1) counts against the case
+// it ended in, the last.
+std::vector<JunitCase> junitCases(const std::vector<Run>& runs) {
+    std::vector<JunitCase> cases;
+    for (const Run& run : runs) {
+        if (run.cases.empty()) {
+            cases.push_back({run.report, run.name(),
+                             run.failed() ? failureMessage(run, run.failureBlocks, true) : "",
+                             run.blocks});
+            continue;
+        }
+        const bool endedBadly = run.failed() && failureMessage(run, 0, true) != "";
+        for (std::size_t i = 0; i < run.cases.size(); ++i) {
+            const Case& c = run.cases[i];
+            const bool last = i + 1 == run.cases.size();
+            cases.push_back({run.name(), c.name,
+                             c.failureBlocks > 0 || (last && endedBadly)
+                                 ? failureMessage(run, c.failureBlocks, last)
+                                 : "",
+                             c.blocks});
+        }
+    }
+    return cases;
+}
+
 bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         return false;
+    const std::vector<JunitCase> cases = junitCases(runs);
     int failures = 0;
-    for (const Run& run : runs)
-        failures += run.failed() ? 1 : 0;
+    for (const JunitCase& c : cases)
+        failures += c.message.empty() ? 0 : 1;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out << "<testsuites tests=\"" << runs.size() << "\" failures=\"" << failures << "\">\n";
-    out << "  <testsuite name=\"zktest\" tests=\"" << runs.size() << "\" failures=\"" << failures
+    out << "<testsuites tests=\"" << cases.size() << "\" failures=\"" << failures << "\">\n";
+    out << "  <testsuite name=\"zktest\" tests=\"" << cases.size() << "\" failures=\"" << failures
         << "\" errors=\"0\">\n";
-    for (const Run& run : runs) {
-        const std::string name = run.name();
-        out << "    <testcase classname=\"" << xmlEscape(run.report) << "\" name=\""
-            << xmlEscape(name) << "\"";
-        if (!run.failed()) {
+    for (const JunitCase& c : cases) {
+        out << "    <testcase classname=\"" << xmlEscape(c.classname) << "\" name=\""
+            << xmlEscape(c.name) << "\"";
+        if (c.message.empty()) {
             out << "/>\n";
             continue;
         }
-        out << ">\n      <failure message=\"" << xmlEscape(failureMessage(run)) << "\">"
-            << xmlEscape(run.blocks) << "</failure>\n    </testcase>\n";
+        out << ">\n      <failure message=\"" << xmlEscape(c.message) << "\">"
+            << xmlEscape(c.blocks) << "</failure>\n    </testcase>\n";
     }
     out << "  </testsuite>\n</testsuites>\n";
     return static_cast<bool>(out);
