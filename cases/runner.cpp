@@ -18,46 +18,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <string>
-#include <typeinfo>
 #include <vector>
-
-#if __has_include(<cxxabi.h>)
-#include <cxxabi.h>
-#define ZKQE_HAVE_CXXABI 1
-#endif
 
 namespace zkqe {
 
 namespace {
-
-std::string readableTypeName(const std::type_info* type) {
-    if (type == nullptr)
-        return "of unknown type";
-    std::string name = type->name();
-#ifdef ZKQE_HAVE_CXXABI
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status);
-    if (status == 0 && demangled != nullptr)
-        name = demangled;
-    std::free(demangled);
-#endif
-    return name;
-}
-
-const std::type_info* currentExceptionType() {
-#ifdef ZKQE_HAVE_CXXABI
-    return abi::__cxa_current_exception_type();
-#else
-    return nullptr;
-#endif
-}
-
-// PLACEHOLDER until the value printer lands.
-std::string quoteValue(const char* text) {
-    return std::string("\"") + text + "\"";
-}
 
 struct RunnerOptions {
     bool list = false;
@@ -169,22 +135,15 @@ private:
             return true;
         } catch (const tooManyFailures&) {
             throw;
-        } catch (const RequireAbort&) {
+        } catch (const zktest::RequireAbort&) {
             // Already reported by the check that threw it.
-        } catch (const std::exception& error) {
-            reportEscaped(registered, readableTypeName(&typeid(error)), error.what());
         } catch (...) {
-            reportEscaped(registered, readableTypeName(currentExceptionType()), nullptr);
+            zktest::ValueText tag;
+            tag.append("unexpected exception ");
+            zktest::appendCurrentException(tag);
+            assertTrue(tag.c_str(), registered.file, registered.line, false, nullptr);
         }
         return false;
-    }
-
-    void reportEscaped(const RegisteredCase& registered, const std::string& type,
-                       const char* what) {
-        std::string tag = "unexpected exception " + type;
-        if (what != nullptr)
-            tag += ": " + quoteValue(what);
-        assertTrue(tag.c_str(), registered.file, registered.line, false, nullptr);
     }
 
     std::vector<const RegisteredCase*> cases_;

@@ -12,13 +12,29 @@
 // count's mutex is taken inside it (object mutex first, never the reverse).
 #include "zkqe_test.h"
 
+#include "reports/failure_context.h"
 #include "reports/failure_listener.h"
 #include "reports/locks/counters.h"
 #include "reports/report_writer.h"
 
+#include <string>
+
 std::atomic<zkqe::FailureListener> zkqe::failureListener{nullptr};
 
+zkqe::FailureContext*& zkqe::threadFailureContext() {
+    static thread_local FailureContext* innermost = nullptr;
+    return innermost;
+}
+
 namespace {
+
+// The tag and the thread's scoped messages, outermost first, each after " | ".
+std::string withContext(const char* tag, const zkqe::FailureContext* context) {
+    std::string messages;
+    for (; context != nullptr; context = context->outer)
+        messages.insert(0, std::string(" | ") + context->text);
+    return (tag != nullptr ? tag : "") + messages;
+}
 
 // Skipping the store when the flag is already clear leaves the same value
 // and orders this pass before any concurrent failure, as an earlier store
@@ -69,6 +85,11 @@ bool ZKQETest::finishAssertion_(const char* tag, const char* fileName, int lineN
 
 void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int lineNumber,
                                       const char* id) {
+    std::string decorated;
+    if (const zkqe::FailureContext* context = zkqe::threadFailureContext()) {
+        decorated = withContext(tag, context);
+        tag = decorated.c_str();
+    }
     ZKQEMutexGuard guard(mutex);
     prepareForFilePtrOutput();
 

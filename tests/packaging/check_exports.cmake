@@ -7,7 +7,9 @@ set(public_names qe_fopen qe_fprintf qe_vfprintf pathSeparator tooManyFailures
   ZKQESingletonFileObject:: ZKQECommandLineOptions:: ZKQETest:: ZKTestVector:: qe_filebuf::
   "qe_refcount<qe_filebuf>::" qe_ostream:: qe_ofstream:: "endl(qe_ostream&)" "flush(qe_ostream&)"
   "oct(qe_ostream&)" "dec(qe_ostream&)" "hex(qe_ostream&)" ZKMemStats:: ZKMemStatsImp::
-  ZKStatsLoggerInterface:: ZKDisabledLogger:: ZKEnabledLogger:: options_handler::)
+  ZKStatsLoggerInterface:: ZKDisabledLogger:: ZKEnabledLogger:: options_handler::
+  zktest::registerCase zktest::runCases zktest::Section:: zktest::ValueText:: zktest::InfoScope::
+  zktest::appendValue zktest::appendCurrentException)
 set(internal_names "zkqe::" "platform::" "(anonymous namespace)" "testing::" "scenario::")
 
 if(FORMAT STREQUAL "ELF")
