@@ -8,6 +8,7 @@
 // force after go() returns.
 #include "zkqe_test.h"
 
+#include "zkqe_check.h"
 #include "zkqe_output.h"
 #include "zkqe_status.h"
 #include "driver/diagnostics/diagnostics.h"
@@ -86,6 +87,8 @@ int ZKQETest::go() {
         runTest();
     } catch (const tooManyFailures&) {
         end = RunEnd::maxFailures;
+    } catch (const zktest::RequireAbort&) {
+        // A fatal check ended the body; its failure is in the report.
     } catch (...) {
         end = RunEnd::exception;
     }

@@ -17,6 +17,13 @@
 #ifndef ZKQE_CHECK_H
 #define ZKQE_CHECK_H
 
+namespace zktest {
+// Thrown by a failed ZKQE_REQUIRE form (zktest_checks.h) after its failure is
+// reported; no std::exception, so user code's catch of those lets it pass.
+// go() ends the test body on it in order, a case runner the case.
+struct RequireAbort {};
+} // namespace zktest
+
 #define ZKQE_CHECK_ID_ON(test, cond, id)                                                           \
     ((test).assertTrue(#cond, __FILE__, __LINE__, static_cast<bool>(cond), (id)))
 // Variadic, so a condition holding a braced list or template arguments

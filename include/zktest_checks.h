@@ -39,9 +39,6 @@
 
 namespace zktest {
 
-// Thrown by a failed ZKQE_REQUIRE form, after its failure is reported.
-struct RequireAbort {};
-
 // A text the library grows; the checks' values and messages are built in it.
 class ZKQE_API ValueText {
 public:

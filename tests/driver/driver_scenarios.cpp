@@ -40,7 +40,8 @@ SCENARIO(passing) {
 }
 
 // One failure under a limit of two, then the body returns, fails again and
-// reaches the limit, throws, or calls callExit, as argv[2] says. (No exit
+// reaches the limit, throws, ends on a fatal check, or calls callExit, as
+// argv[2] says. (No exit
 // status here is 3, which is abort's on Windows.)
 SCENARIO(ending) {
     const char* how = argv[2];
@@ -53,6 +54,8 @@ SCENARIO(ending) {
             t.assertSmall("too big", "e.cpp", 3, 0.5, nullptr);
         if (std::strcmp(how, "throw") == 0)
             throw 42;
+        if (std::strcmp(how, "require") == 0)
+            throw zktest::RequireAbort(); // a fatal check ends the body in order
         if (std::strcmp(how, "exit") == 0)
             t.callExit();
         t.print("body returned");

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+// Failure texts of the value checks, as the report and the console show
+// them. Every check here fails unless its comment says it passes; the
+// golden file is the list of texts a developer reads.
+#include <zktest_cases.h>
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Point {
+    int x;
+    int y;
+};
+std::ostream& operator<<(std::ostream& out, const Point& p) {
+    return out << "(" << p.x << ",\n" << p.y << ")";
+}
+struct Opaque {
+    char bytes[12];
+    bool operator==(const Opaque&) const { return false; }
+};
+enum class Colour { red = 2, green };
+
+} // namespace
+
+ZKTEST_CASE("comparisons") {
+    ZKQE_CHECK_EQ(std::vector<int>{1, 2}.size(), 3u);
+    ZKQE_CHECK_NE(2 + 2, 4);
+    ZKQE_CHECK_LT(-1, 0u); // passes: by value, not by conversion
+    ZKQE_CHECK_LT(5, 5);
+    ZKQE_CHECK_LE(6, 5);
+    ZKQE_CHECK_GT(4u, 4);
+    ZKQE_CHECK_GE(-1, 0u);
+    const char* word = "same";
+    char copy[] = "same";
+    ZKQE_CHECK_EQ(word, copy); // passes: by content
+    ZKQE_CHECK_NE(word, copy);
+    ZKQE_CHECK_EQ(std::pair<int, int>(1, 2).second, 3);
+    ZKQE_CHECK_FALSE(word != nullptr);
+    ZKQE_CHECK_NEAR(0.1 + 0.2, 0.3, 1e-12); // passes
+    ZKQE_CHECK_NEAR(1.5, 1.25, 0.125);
+}
+
+ZKTEST_CASE("values") {
+    ZKQE_CHECK_EQ(0.1 + 0.2, 0.3);
+    ZKQE_CHECK_EQ(1.0f / 3, 0.25f);
+    ZKQE_CHECK_EQ(true, false);
+    ZKQE_CHECK_EQ('\n', 'q');
+    ZKQE_CHECK_EQ(std::string("tab\there \"quoted\"\x01"), "line\nbreak");
+    ZKQE_CHECK_EQ(static_cast<const char*>(nullptr), "text");
+    ZKQE_CHECK_EQ(Colour::green, Colour::red);
+    ZKQE_CHECK_EQ(std::vector<std::string>{"a", "b"}, std::vector<std::string>{"a"});
+    ZKQE_CHECK_EQ(Point{1, 2}.x, 0) << Point{1, 2};
+    ZKQE_CHECK_EQ(Opaque{}, Opaque{});
+    ZKQE_CHECK_EQ(std::string(200, 'a') + "end", std::string("start") + std::string(200, 'b'));
+    ZKQE_CHECK_EQ(static_cast<signed char>(-3), static_cast<unsigned char>(250));
+}
+
+ZKTEST_CASE("exceptions") {
+    std::vector<int> numbers{1, 2, 3};
+    ZKQE_CHECK_THROWS(numbers.size());
+    ZKQE_CHECK_THROWS(numbers.at(9));                                        // passes
+    ZKQE_CHECK_THROWS_AS(std::vector<int>({1, 2}).at(9), std::out_of_range); // passes
+    ZKQE_CHECK_THROWS_AS(numbers.at(0), std::out_of_range);
+    ZKQE_CHECK_THROWS_AS(throw std::logic_error("not\nthis"), std::runtime_error);
+    ZKQE_CHECK_NOTHROW(throw 42);
+}
+
+ZKTEST_CASE("messages") {
+    const int row = 7;
+    ZKQE_CHECK(row == 8) << "row " << row << ", name " << std::string("a\nb");
+    {
+        ZKQE_INFO("outer " << row);
+        ZKQE_INFO("inner");
+        ZKQE_CHECK_EQ(row, 9);
+    }
+    ZKQE_CHECK(row < 0); // no message any more
+}
+
+ZKTEST_CASE("a fatal check ends only its case") {
+    try {
+        ZKQE_REQUIRE_EQ(1, 2) << "first";
+    } catch (const std::exception&) {
+        ZKQE_CHECK(!"swallowed by a catch of std::exception");
+    }
+    ZKQE_CHECK(!"ran after the fatal check");
+}
+
+ZKTEST_CASE("the next case runs") {
+    ZKQE_REQUIRE(1 + 1 == 2); // passes
+    ZKQE_REQUIRE(false);
+}
