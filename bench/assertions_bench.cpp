@@ -16,6 +16,7 @@
 // cut back to nothing every few thousand writes, outside the timed region,
 // so the run neither fills the disk nor times a growing file.
 #include "zktest.h"
+#include "zktest_checks.h"
 
 #include <benchmark/benchmark.h>
 
@@ -111,6 +112,15 @@ void BM_AssertTruePassingThreadedProcess(benchmark::State& state) {
     BM_AssertTruePassing(state);
 }
 
+// A passing value check beside a passing assertTrue: the comparison and the
+// check object in flight, nothing formatted.
+void BM_CheckEqPassing(benchmark::State& state) {
+    BenchTest& test = sharedTest();
+    freshCounts(state);
+    for (auto _ : state)
+        ZKQE_CHECK_EQ_ON(test, opaque(41) + 1, 42);
+}
+
 void BM_AssertSmallPassing(benchmark::State& state) {
     BenchTest& test = sharedTest();
     freshCounts(state);
@@ -165,6 +175,7 @@ void BM_MutexUncontended(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_AssertTruePassing);
+BENCHMARK(BM_CheckEqPassing);
 BENCHMARK(BM_AssertSmallPassing);
 BENCHMARK(BM_AssertTrueFailingToReport);
 BENCHMARK(BM_SetStepTag);
@@ -175,7 +186,12 @@ BENCHMARK(BM_MutexUncontended);
 // From here on the process has more than one thread, so the 1- and 2-thread
 // figures compare the same way of counting.
 BENCHMARK(BM_AssertTruePassingThreadedProcess);
-BENCHMARK(BM_AssertTruePassingThreads)->Threads(1)->Threads(2)->Threads(4)->Threads(8)->UseRealTime();
+BENCHMARK(BM_AssertTruePassingThreads)
+    ->Threads(1)
+    ->Threads(2)
+    ->Threads(4)
+    ->Threads(8)
+    ->UseRealTime();
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

@@ -91,9 +91,45 @@ void appendBinaryText(ValueText& out, const char* name, const char* op, const ch
     out.append(comma + 1); // keeps the blank after the comma
 }
 
+Outcome newFailure() {
+    return {new ValueText()};
+}
+
+Outcome textFailure(const char* text) {
+    const Outcome outcome = newFailure();
+    outcome.failure->append(text);
+    return outcome;
+}
+
+void Check::startMessage() {
+    if (!messages_)
+        failure_->append(" | ");
+    messages_ = true;
+}
+
+void Check::finish() {
+    ValueText* const failure = failure_;
+    failure_ = nullptr;
+    struct Release {
+        ValueText* text;
+        ~Release() { delete text; }
+    } release{failure};
+    // Inside another exception's unwinding nothing more may be thrown.
+    if (std::uncaught_exceptions() > 0) {
+        try {
+            report_(test_, failure->c_str(), file_, line_);
+        } catch (...) {
+        }
+        return;
+    }
+    report_(test_, failure->c_str(), file_, line_);
+    if (fatal_)
+        throw RequireAbort();
+}
+
 Outcome nearFailed(const char* arguments, double a, double b, double tolerance) {
-    Outcome outcome{false, {}};
-    ValueText& out = outcome.text;
+    const Outcome outcome = newFailure();
+    ValueText& out = *outcome.failure;
     out.append("NEAR(");
     out.append(arguments);
     out.append("): ");
@@ -125,11 +161,11 @@ void appendCurrentException(ValueText& out) {
 
 namespace {
 Outcome exceptionFailure(const char* kind, const char* arguments, const char* what) {
-    Outcome outcome{false, {}};
-    outcome.text.append(kind);
-    outcome.text.append("(");
-    outcome.text.append(arguments);
-    outcome.text.append(what);
+    const Outcome outcome = newFailure();
+    outcome.failure->append(kind);
+    outcome.failure->append("(");
+    outcome.failure->append(arguments);
+    outcome.failure->append(what);
     return outcome;
 }
 } // namespace
@@ -139,8 +175,8 @@ Outcome threwNothing(const char* kind, const char* arguments) {
 }
 
 Outcome threwOther(const char* kind, const char* arguments) {
-    Outcome outcome = exceptionFailure(kind, arguments, "): threw ");
-    appendCurrentException(outcome.text);
+    const Outcome outcome = exceptionFailure(kind, arguments, "): threw ");
+    appendCurrentException(*outcome.failure);
     return outcome;
 }
 

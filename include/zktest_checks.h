@@ -198,11 +198,13 @@ template <class T> void appendMessage(ValueText& out, const T& part) {
         appendAny(out, part);
 }
 
-// What a check saw: nothing when it passed, its failure text when not.
+// What a check saw: null when it passed, else its failure text (on the
+// heap, owned by the Check it goes to). Trivially destructible, so a check
+// site needs no clean-up of its own.
 struct Outcome {
-    bool passed;
-    ValueText text;
+    ValueText* failure;
 };
+ZKQE_API Outcome newFailure();
 
 enum class Op { eq, ne, lt, le, gt, ge };
 
@@ -243,17 +245,23 @@ template <Op op, class A, class B> bool compareValues(const A& a, const B& b) {
 ZKQE_API const char* opName(Op op);
 ZKQE_API const char* opSymbol(Op op);
 
+template <class A, class B>
+Outcome describeComparison(const char* arguments, Op op, const A& a, const B& b) {
+    const Outcome outcome = newFailure();
+    ValueText& text = *outcome.failure;
+    appendBinaryText(text, opName(op), opSymbol(op), arguments);
+    text.append(" (");
+    appendAny(text, a);
+    text.append(" vs ");
+    appendAny(text, b);
+    text.append(")");
+    return outcome;
+}
+
 template <Op op, class A, class B> Outcome compare(const char* arguments, const A& a, const B& b) {
     if (compareValues<op>(a, b))
-        return {true, {}};
-    Outcome outcome{false, {}};
-    appendBinaryText(outcome.text, opName(op), opSymbol(op), arguments);
-    outcome.text.append(" (");
-    appendAny(outcome.text, a);
-    outcome.text.append(" vs ");
-    appendAny(outcome.text, b);
-    outcome.text.append(")");
-    return outcome;
+        return {nullptr};
+    return describeComparison(arguments, op, a, b);
 }
 
 ZKQE_API Outcome nearFailed(const char* arguments, double a, double b, double tolerance);
@@ -261,14 +269,12 @@ ZKQE_API Outcome nearFailed(const char* arguments, double a, double b, double to
 inline Outcome near(const char* arguments, double a, double b, double tolerance) {
     const double difference = a > b ? a - b : b - a;
     if (difference <= tolerance)
-        return {true, {}};
+        return {nullptr};
     return nearFailed(arguments, a, b, tolerance);
 }
+ZKQE_API Outcome textFailure(const char* text);
 inline Outcome truth(const char* text, bool passed) {
-    Outcome outcome{passed, {}};
-    if (!passed)
-        outcome.text.append(text);
-    return outcome;
+    return passed ? Outcome{nullptr} : textFailure(text);
 }
 // `kind` is the check's short name (THROWS, THROWS_AS, NOTHROW).
 ZKQE_API Outcome threwNothing(const char* kind, const char* arguments);
@@ -279,7 +285,7 @@ template <class F> Outcome throwsAny(const char* arguments, F&& expression) {
     try {
         expression();
     } catch (...) {
-        return {true, {}};
+        return {nullptr};
     }
     return threwNothing("THROWS", arguments);
 }
@@ -288,7 +294,7 @@ template <class E, class F> Outcome throwsAs(const char* arguments, F&& expressi
     try {
         expression();
     } catch (const E&) {
-        return {true, {}};
+        return {nullptr};
     } catch (...) {
         return threwOther("THROWS_AS", arguments);
     }
@@ -301,64 +307,62 @@ template <class F> Outcome throwsNothing(const char* arguments, F&& expression) 
     } catch (...) {
         return threwOther("NOTHROW", arguments);
     }
-    return {true, {}};
+    return {nullptr};
 }
 
 // The check in flight: reports a pass at once, a failure at the end of the
-// full expression, after the messages streamed into it.
-template <class Test> class Check {
+// full expression, after the messages streamed into it. Only the failing
+// path does more than the comparison and assertTrue.
+class ZKQE_API Check {
 public:
-    Check(Test& test, const char* file, int line, bool fatal, const char* passText,
-          Outcome&& outcome)
-        : test_(test), file_(file), line_(line), fatal_(fatal), passed_(outcome.passed),
-          text_(std::move(outcome.text)) {
-        if (passed_)
-            test_.assertTrue(passText, file, line, true, nullptr);
+    template <class Test>
+    Check(Test& test, const char* file, int line, bool fatal, const char* passText, Outcome outcome)
+        : failure_(outcome.failure) {
+        if (failure_ == nullptr) {
+            test.assertTrue(passText, file, line, true, nullptr);
+            return;
+        }
+        test_ = &test;
+        report_ = &reportOn<Test>;
+        file_ = file;
+        line_ = line;
+        fatal_ = fatal;
     }
     Check(const Check&) = delete;
     Check& operator=(const Check&) = delete;
 
     template <class T> Check& operator<<(const T& part) {
-        if (!passed_) {
-            if (!messages_)
-                text_.append(" | ");
-            messages_ = true;
-            appendMessage(text_, part);
+        if (failure_ != nullptr) {
+            startMessage();
+            appendMessage(*failure_, part);
         }
         return *this;
     }
-    operator bool() const { return passed_; }
+    operator bool() const { return failure_ == nullptr; }
 
     ~Check() noexcept(false) {
-        if (!passed_)
-            fail();
+        if (failure_ != nullptr)
+            finish();
     }
 
 private:
-    void fail() {
-        // Inside another exception's unwinding nothing more may be thrown.
-        if (std::uncaught_exceptions() > 0) {
-            try {
-                test_.assertTrue(text_.c_str(), file_, line_, false, nullptr);
-            } catch (...) {
-            }
-            return;
-        }
-        test_.assertTrue(text_.c_str(), file_, line_, false, nullptr);
-        if (fatal_)
-            throw RequireAbort();
+    using Report = bool (*)(void* test, const char* tag, const char* file, int line);
+    template <class Test>
+    static bool reportOn(void* test, const char* tag, const char* file, int line) {
+        return static_cast<Test*>(test)->assertTrue(tag, file, line, false, nullptr);
     }
+    void startMessage();
+    // Reports the failure, then throws RequireAbort when fatal.
+    void finish();
 
-    Test& test_;
-    const char* file_;
-    int line_;
-    bool fatal_;
-    bool passed_;
+    ValueText* failure_;
+    void* test_ = nullptr;
+    Report report_ = nullptr;
+    const char* file_ = nullptr;
+    int line_ = 0;
+    bool fatal_ = false;
     bool messages_ = false;
-    ValueText text_;
 };
-
-template <class Test> Check(Test&, const char*, int, bool, const char*, Outcome&&) -> Check<Test>;
 
 // A scoped message attached to every failure on its thread while it lives.
 class ZKQE_API InfoScope {
