@@ -8,7 +8,7 @@ execute_process(COMMAND ${ZKTEST_EMULATOR} "${ZKTEST_PROGRAM}" --list-names
   ERROR_VARIABLE errors)
 get_filename_component(program_name "${ZKTEST_PROGRAM}" NAME_WE)
 if(NOT result STREQUAL "0")
-  add_test("${ZKTEST_PREFIX}NOT_LISTED" "${CMAKE_COMMAND}" -E echo
+  add_test("${ZKTEST_PREFIX}NOT_LISTED" "${ZKTEST_CMAKE}" -E echo
     "${ZKTEST_PROGRAM} --list-names failed (${result}): ${errors}")
   set_tests_properties("${ZKTEST_PREFIX}NOT_LISTED" PROPERTIES WILL_FAIL ON)
   return()
@@ -31,7 +31,7 @@ foreach(name IN LISTS names)
   set(test_name "${ZKTEST_PREFIX}${name}")
   set(run_name "${program_name}.${index}")
   set(args "--filter=${filter}" ${ZKTEST_ARGS})
-  add_test("${test_name}" "${CMAKE_COMMAND}"
+  add_test("${test_name}" "${ZKTEST_CMAKE}"
     "-DZKTEST_PROGRAM=${ZKTEST_PROGRAM}"
     "-DZKTEST_NAME=${run_name}"
     "-DZKTEST_WORKDIR=${ZKTEST_RUNS_DIR}/${run_name}"
