@@ -31,11 +31,10 @@
 #include "zkqe_check.h"
 #include "zkqe_export.h"
 
+// Few and small standard headers: every file of cases pays for them.
 #include <cstddef>
-#include <exception>
 #include <iosfwd>
 #include <type_traits>
-#include <utility>
 
 namespace zktest {
 
@@ -364,6 +363,13 @@ private:
     bool messages_ = false;
 };
 
+// One call per check site: the comparison and the check object.
+template <Op op, class Test, class A, class B>
+Check checkComparison(Test& test, const char* file, int line, bool fatal, const char* text,
+                      const A& a, const B& b) {
+    return Check(test, file, line, fatal, text, compare<op>(text, a, b));
+}
+
 // A scoped message attached to every failure on its thread while it lives.
 class ZKQE_API InfoScope {
 public:
@@ -391,8 +397,8 @@ struct MessageBuilder {
 #define ZKQE_CHECKS_CALL_(macro, arguments) macro arguments
 
 #define ZKQE_VALUE_CHECK_(test, fatal, op, ...)                                                    \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,                                 \
-                    ::zktest::compare<::zktest::Op::op>(#__VA_ARGS__, __VA_ARGS__))
+    ::zktest::checkComparison<::zktest::Op::op>(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,     \
+                                                __VA_ARGS__)
 
 #define ZKQE_CHECK_EQ_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, eq, __VA_ARGS__)
 #define ZKQE_CHECK_NE_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, ne, __VA_ARGS__)
@@ -494,6 +500,6 @@ struct MessageBuilder {
 // until the end of the enclosing scope.
 #define ZKQE_INFO(...)                                                                             \
     const ::zktest::InfoScope ZKQE_CHECKS_CAT(zkqeInfo_, __COUNTER__)(                             \
-        std::move((::zktest::MessageBuilder() << __VA_ARGS__).text))
+        static_cast<::zktest::ValueText&&>((::zktest::MessageBuilder() << __VA_ARGS__).text))
 
 #endif
