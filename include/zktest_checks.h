@@ -363,6 +363,16 @@ private:
     bool messages_ = false;
 };
 
+class CaseContext;
+// Every case is a class of its own; its checks all go to its CaseContext,
+// so the check templates are instantiated once for all cases, not per case.
+template <class Test>
+using CheckTarget =
+    std::conditional_t<std::is_base_of<CaseContext, Test>::value, CaseContext, Test>;
+template <class Test> CheckTarget<Test>& checkTarget(Test& test) {
+    return test;
+}
+
 // One call per check site: the comparison and the check object.
 template <Op op, class Test, class A, class B>
 Check checkComparison(Test& test, const char* file, int line, bool fatal, const char* text,
@@ -397,8 +407,8 @@ struct MessageBuilder {
 #define ZKQE_CHECKS_CALL_(macro, arguments) macro arguments
 
 #define ZKQE_VALUE_CHECK_(test, fatal, op, ...)                                                    \
-    ::zktest::checkComparison<::zktest::Op::op>(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,     \
-                                                __VA_ARGS__)
+    ::zktest::checkComparison<::zktest::Op::op>(::zktest::checkTarget(test), __FILE__, __LINE__,   \
+                                                fatal, #__VA_ARGS__, __VA_ARGS__)
 
 #define ZKQE_CHECK_EQ_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, eq, __VA_ARGS__)
 #define ZKQE_CHECK_NE_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, ne, __VA_ARGS__)
@@ -415,10 +425,10 @@ struct MessageBuilder {
 
 // The condition's own text is the failure text, as for ZKQE_CHECK.
 #define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,                                 \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
                     ::zktest::truth(#__VA_ARGS__, static_cast<bool>(__VA_ARGS__)))
 #define ZKQE_FALSITY_CHECK_(test, fatal, ...)                                                      \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, "!(" #__VA_ARGS__ ")",                        \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, "!(" #__VA_ARGS__ ")", \
                     ::zktest::truth("!(" #__VA_ARGS__ ")", !static_cast<bool>(__VA_ARGS__)))
 #define ZKQE_REQUIRE_ON(test, ...) ZKQE_TRUTH_CHECK_(test, true, __VA_ARGS__)
 // With this header, ZKQE_CHECK takes messages too; its text, result and cost
@@ -429,7 +439,7 @@ struct MessageBuilder {
 #define ZKQE_REQUIRE_FALSE_ON(test, ...) ZKQE_FALSITY_CHECK_(test, true, __VA_ARGS__)
 
 #define ZKQE_NEAR3_ON_(test, fatal, ...)                                                           \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,                                 \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
                     ::zktest::near(#__VA_ARGS__, __VA_ARGS__))
 #define ZKQE_REQUIRE_NEAR_ON(test, ...) ZKQE_NEAR3_ON_(test, true, __VA_ARGS__)
 // ZKQE_CHECK_NEAR(a, b) stays assertSmall against the object's threshold;
@@ -441,10 +451,10 @@ struct MessageBuilder {
     ZKQE_CHECKS_CAT(ZKQE_CHECKS_NEAR_, ZKQE_CHECKS_COUNT_(__VA_ARGS__))(test, __VA_ARGS__)
 
 #define ZKQE_THROWS_ON_(test, fatal, ...)                                                          \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,                                 \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
                     ::zktest::throwsAny(#__VA_ARGS__, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_NOTHROW_ON_(test, fatal, ...)                                                         \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, #__VA_ARGS__,                                 \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
                     ::zktest::throwsNothing(#__VA_ARGS__, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_CHECK_THROWS_ON(test, ...) ZKQE_THROWS_ON_(test, false, __VA_ARGS__)
 #define ZKQE_REQUIRE_THROWS_ON(test, ...) ZKQE_THROWS_ON_(test, true, __VA_ARGS__)
@@ -463,7 +473,7 @@ struct MessageBuilder {
 #define ZKQE_CHECKS_TYPE_FIRST_7(a1, a2, a3, a4, a5, a6, t) t, a1, a2, a3, a4, a5, a6
 #define ZKQE_CHECKS_TYPE_FIRST_8(a1, a2, a3, a4, a5, a6, a7, t) t, a1, a2, a3, a4, a5, a6, a7
 #define ZKQE_THROWS_AS_BODY_(test, fatal, text, type, ...)                                         \
-    ::zktest::Check(test, __FILE__, __LINE__, fatal, text,                                         \
+    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, text,                  \
                     ::zktest::throwsAs<type>(text, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_THROWS_AS_ON_(test, fatal, ...)                                                       \
     ZKQE_CHECKS_CALL_(                                                                             \
