@@ -43,18 +43,18 @@ std::string escapeForFilter(const std::string& name) {
     return escaped;
 }
 
-CaseFilter::CaseFilter(const std::string& spec) {
+CaseFilter::CaseFilter(const std::string& filterText) {
     std::size_t i = 0;
-    while (i <= spec.size()) {
+    while (i <= filterText.size()) {
         Term term{"", false, false};
-        if (i < spec.size() && (spec[i] == '~' || spec[i] == '-')) {
+        if (i < filterText.size() && (filterText[i] == '~' || filterText[i] == '-')) {
             term.exclude = true;
             ++i;
         }
-        for (; i < spec.size() && spec[i] != ','; ++i) {
-            term.pattern += spec[i];
-            if (spec[i] == '\\' && i + 1 < spec.size())
-                term.pattern += spec[++i];
+        for (; i < filterText.size() && filterText[i] != ','; ++i) {
+            term.pattern += filterText[i];
+            if (filterText[i] == '\\' && i + 1 < filterText.size())
+                term.pattern += filterText[++i];
         }
         ++i; // the comma
         const std::string& p = term.pattern;

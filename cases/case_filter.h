@@ -16,7 +16,7 @@ namespace zkqe {
 class CaseFilter {
 public:
     // The empty filter selects every case.
-    explicit CaseFilter(const std::string& spec = "");
+    explicit CaseFilter(const std::string& filterText = "");
     bool selects(const std::string& name, const std::vector<std::string>& tags) const;
     static bool hidden(const std::vector<std::string>& tags);
 

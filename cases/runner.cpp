@@ -66,10 +66,10 @@ RunnerOptions parseOptions(int argc, char** argv) {
 }
 
 constexpr const char* kUsage =
-    "usage: %s [--list | --list-names] [--filter SPEC] [--verbose] [ZKQETest flags]\n"
+    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [ZKQETest flags]\n"
     "  --list          the cases, their tags and where they are\n"
     "  --list-names    the case names alone, one per line\n"
-    "  --filter SPEC   the cases to run: names or [tags], comma-separated,\n"
+    "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test\n";
