@@ -217,14 +217,11 @@ template <Op op, class A, class B> bool compareValues(const A& a, const B& b) {
         if constexpr (std::is_signed<A>::value) {
             if (a < 0)
                 return compareValues<op>(-1, 0);
-            return compareValues<op>(static_cast<unsigned long long>(a),
-                                     static_cast<unsigned long long>(b));
-        } else {
-            if (b < 0)
-                return compareValues<op>(1, 0);
-            return compareValues<op>(static_cast<unsigned long long>(a),
-                                     static_cast<unsigned long long>(b));
+        } else if (b < 0) {
+            return compareValues<op>(1, 0);
         }
+        return compareValues<op>(static_cast<unsigned long long>(a),
+                                 static_cast<unsigned long long>(b));
     } else {
         if constexpr (op == Op::eq)
             return a == b;
