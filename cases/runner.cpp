@@ -152,13 +152,13 @@ private:
 };
 
 // Two cases of one name would be one CTest test and one function tag.
-bool reportDuplicateNames(const std::vector<RegisteredCase>& cases) {
+bool reportDuplicateNames(const std::string& program, const std::vector<RegisteredCase>& cases) {
     for (std::size_t i = 0; i < cases.size(); ++i)
         for (std::size_t j = i + 1; j < cases.size(); ++j)
             if (cases[i].name == cases[j].name) {
-                std::fprintf(stderr, "zktest: two cases are named \"%s\": %s:%d and %s:%d\n",
-                             cases[i].name.c_str(), cases[i].file, cases[i].line, cases[j].file,
-                             cases[j].line);
+                std::fprintf(stderr, "%s: two cases are named \"%s\": %s:%d and %s:%d\n",
+                             program.c_str(), cases[i].name.c_str(), cases[i].file, cases[i].line,
+                             cases[j].file, cases[j].line);
                 return true;
             }
     return false;
@@ -196,7 +196,7 @@ int zktest::runCases(int argc, char** argv) {
     }
 
     const std::vector<RegisteredCase>& all = registeredCases();
-    if (reportDuplicateNames(all))
+    if (reportDuplicateNames(name, all))
         return 2;
     const CaseFilter filter(options.filter);
     std::vector<const RegisteredCase*> selected;
