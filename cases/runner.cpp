@@ -156,9 +156,14 @@ bool reportDuplicateNames(const std::string& program, const std::vector<Register
     for (std::size_t i = 0; i < cases.size(); ++i)
         for (std::size_t j = i + 1; j < cases.size(); ++j)
             if (cases[i].name == cases[j].name) {
+                // Sources in name order: the linker's order of files differs
+                // between platforms, the message does not.
+                const bool swap = std::strcmp(cases[i].file, cases[j].file) > 0;
+                const RegisteredCase& first = swap ? cases[j] : cases[i];
+                const RegisteredCase& second = swap ? cases[i] : cases[j];
                 std::fprintf(stderr, "%s: two cases are named \"%s\": %s:%d and %s:%d\n",
-                             program.c_str(), cases[i].name.c_str(), cases[i].file, cases[i].line,
-                             cases[j].file, cases[j].line);
+                             program.c_str(), first.name.c_str(), first.file, first.line,
+                             second.file, second.line);
                 return true;
             }
     return false;
