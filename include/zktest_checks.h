@@ -31,10 +31,10 @@
 #include "zkqe_check.h"
 #include "zkqe_export.h"
 
-// Few and small standard headers: every file of cases pays for them.
+// Few and small standard headers: every file of cases pays for them, which
+// is why the few type traits the value printer needs are written below.
 #include <cstddef>
 #include <iosfwd>
-#include <type_traits>
 
 namespace zktest {
 
@@ -107,32 +107,87 @@ ZKQE_API void appendBinaryText(ValueText& out, const char* name, const char* op,
 
 namespace detail {
 
-template <class T, class = void> struct IsStringLike : std::false_type {};
-template <class T>
-struct IsStringLike<T, std::enable_if_t<std::is_convertible<
-                           decltype(std::declval<const T&>().data()), const char*>::value>>
-    : std::is_convertible<decltype(std::declval<const T&>().size()), std::size_t> {};
+template <bool B> struct Bool { static constexpr bool value = B; };
+using True = Bool<true>;
+using False = Bool<false>;
+template <class...> using VoidT = void;
+template <class T> T&& declval() noexcept;
+template <bool, class A, class B> struct Pick { using type = A; };
+template <class A, class B> struct Pick<false, A, B> { using type = B; };
 
-template <class T, class = void> struct IsRange : std::false_type {};
-template <class T>
-struct IsRange<
-    T, std::void_t<decltype(std::declval<const T&>().begin() != std::declval<const T&>().end())>>
-    : std::true_type {};
+template <class A, class B> struct IsSame : False {};
+template <class A> struct IsSame<A, A> : True {};
 
-template <class T, class = void> struct IsStreamable : std::false_type {};
+template <class T> struct RemoveCv { using type = T; };
+template <class T> struct RemoveCv<const T> { using type = T; };
+template <class T> struct RemoveCv<volatile T> { using type = T; };
+template <class T> struct RemoveCv<const volatile T> { using type = T; };
+// A value as the printer sees it: arrays and functions as pointers, no
+// top-level const or volatile.
+template <class T> struct Decay { using type = typename RemoveCv<T>::type; };
+template <class T> struct Decay<T[]> { using type = T*; };
+template <class T, std::size_t N> struct Decay<T[N]> { using type = T*; };
+template <class R, class... A> struct Decay<R(A...)> { using type = R (*)(A...); };
+template <class T> using DecayT = typename Decay<T>::type;
+
+// The compilers' own traits, wrapped: a signature may not name them bare.
+template <class Base, class Derived> struct IsBaseOf : Bool<__is_base_of(Base, Derived)> {};
+
+template <class T> struct IsPointer : False {};
+template <class T> struct IsPointer<T*> : True {};
+
+// bool and char are printed apart, before any test for a number.
+template <class T> struct IsIntegerNoCv : False {};
+template <> struct IsIntegerNoCv<bool> : True {};
+template <> struct IsIntegerNoCv<char> : True {};
+template <> struct IsIntegerNoCv<signed char> : True {};
+template <> struct IsIntegerNoCv<unsigned char> : True {};
+template <> struct IsIntegerNoCv<wchar_t> : True {};
+#if defined(__cpp_char8_t)
+template <> struct IsIntegerNoCv<char8_t> : True {};
+#endif
+template <> struct IsIntegerNoCv<char16_t> : True {};
+template <> struct IsIntegerNoCv<char32_t> : True {};
+template <> struct IsIntegerNoCv<short> : True {};
+template <> struct IsIntegerNoCv<unsigned short> : True {};
+template <> struct IsIntegerNoCv<int> : True {};
+template <> struct IsIntegerNoCv<unsigned> : True {};
+template <> struct IsIntegerNoCv<long> : True {};
+template <> struct IsIntegerNoCv<unsigned long> : True {};
+template <> struct IsIntegerNoCv<long long> : True {};
+template <> struct IsIntegerNoCv<unsigned long long> : True {};
+template <class T> struct IsInteger : IsIntegerNoCv<typename RemoveCv<T>::type> {};
+template <class T, bool = IsInteger<T>::value> struct IsSignedInteger : False {};
+template <class T> struct IsSignedInteger<T, true> : Bool<(T(-1) < T(0))> {};
+
+True acceptsCharPointer(const char*);
+False acceptsCharPointer(...);
+True acceptsSize(std::size_t);
+False acceptsSize(...);
+
+template <class T, class = void> struct IsStringLike : False {};
 template <class T>
-struct IsStreamable<
-    T, std::void_t<decltype(std::declval<std::ostream&>() << std::declval<const T&>())>>
-    : std::true_type {};
+struct IsStringLike<
+    T, VoidT<decltype(declval<const T&>().data()), decltype(declval<const T&>().size())>>
+    : Bool<decltype(acceptsCharPointer(declval<const T&>().data()))::value&& decltype(acceptsSize(
+          declval<const T&>().size()))::value> {};
+
+template <class T, class = void> struct IsRange : False {};
+template <class T>
+struct IsRange<T, VoidT<decltype(declval<const T&>().begin() != declval<const T&>().end())>>
+    : True {};
+
+template <class T, class = void> struct IsStreamable : False {};
+template <class T>
+struct IsStreamable<T, VoidT<decltype(declval<std::ostream&>() << declval<const T&>())>> : True {};
 
 template <class T> void writeTo(std::ostream& stream, const void* object) {
     stream << *static_cast<const T*>(object);
 }
 
 template <class T> struct IsCharPointer {
-    using D = std::decay_t<T>;
-    static constexpr bool value =
-        std::is_same<D, char*>::value || std::is_same<D, const char*>::value;
+    using D = DecayT<T>;
+    static constexpr bool value = IsSame<D, char*>::value || IsSame<D, const char*>::value;
 };
 
 } // namespace detail
@@ -140,27 +195,28 @@ template <class T> struct IsCharPointer {
 template <class T> void appendAny(ValueText& out, const T& value);
 
 template <class T> void appendOne(ValueText& out, const T& value) {
-    using D = std::decay_t<T>;
-    if constexpr (std::is_same<D, bool>::value) {
+    using D = detail::DecayT<T>;
+    if constexpr (detail::IsSame<D, bool>::value) {
         appendValue(out, value);
-    } else if constexpr (std::is_same<D, char>::value) {
+    } else if constexpr (detail::IsSame<D, char>::value) {
         appendChar(out, value);
-    } else if constexpr (std::is_enum<D>::value) {
-        appendOne(out, static_cast<std::underlying_type_t<D>>(value));
-    } else if constexpr (std::is_integral<D>::value && std::is_signed<D>::value) {
+    } else if constexpr (__is_enum(D)) {
+        appendOne(out, static_cast<__underlying_type(D)>(value));
+    } else if constexpr (detail::IsSignedInteger<D>::value) {
         // signed and unsigned char are small numbers here; char is a character.
         appendValue(out, static_cast<long long>(value));
-    } else if constexpr (std::is_integral<D>::value) {
+    } else if constexpr (detail::IsInteger<D>::value) {
         appendValue(out, static_cast<unsigned long long>(value));
-    } else if constexpr (std::is_same<D, float>::value) {
+    } else if constexpr (detail::IsSame<D, float>::value) {
         appendFloat(out, value);
-    } else if constexpr (std::is_floating_point<D>::value) {
+    } else if constexpr (detail::IsSame<D, double>::value ||
+                         detail::IsSame<D, long double>::value) {
         appendValue(out, value);
-    } else if constexpr (std::is_same<D, std::nullptr_t>::value) {
+    } else if constexpr (detail::IsSame<D, decltype(nullptr)>::value) {
         appendPointer(out, nullptr);
     } else if constexpr (detail::IsCharPointer<T>::value) {
         appendCString(out, value);
-    } else if constexpr (std::is_pointer<D>::value) {
+    } else if constexpr (detail::IsPointer<D>::value) {
         appendPointer(out, reinterpret_cast<const void*>(value));
     } else if constexpr (detail::IsStringLike<D>::value) {
         appendQuoted(out, value.data(), value.size());
@@ -188,7 +244,7 @@ template <class T> void appendAny(ValueText& out, const T& value) {
 
 // A message part: text as it is (escaped), anything else as a value.
 template <class T> void appendMessage(ValueText& out, const T& part) {
-    using D = std::decay_t<T>;
+    using D = detail::DecayT<T>;
     if constexpr (detail::IsCharPointer<T>::value)
         appendEscapedCString(out, part);
     else if constexpr (detail::IsStringLike<D>::value)
@@ -210,11 +266,11 @@ enum class Op { eq, ne, lt, le, gt, ge };
 template <Op op, class A, class B> bool compareValues(const A& a, const B& b) {
     if constexpr (detail::IsCharPointer<A>::value && detail::IsCharPointer<B>::value) {
         return compareValues<op>(compareCStrings(a, b), 0);
-    } else if constexpr (std::is_integral<A>::value && std::is_integral<B>::value &&
-                         std::is_signed<A>::value != std::is_signed<B>::value &&
-                         !std::is_same<A, bool>::value && !std::is_same<B, bool>::value) {
+    } else if constexpr (detail::IsInteger<A>::value && detail::IsInteger<B>::value &&
+                         detail::IsSignedInteger<A>::value != detail::IsSignedInteger<B>::value &&
+                         !detail::IsSame<A, bool>::value && !detail::IsSame<B, bool>::value) {
         // By value: -1 is less than every unsigned number.
-        if constexpr (std::is_signed<A>::value) {
+        if constexpr (detail::IsSignedInteger<A>::value) {
             if (a < 0)
                 return compareValues<op>(-1, 0);
         } else if (b < 0) {
@@ -363,12 +419,14 @@ private:
 class CaseContext;
 // Every case is a class of its own; its checks all go to its CaseContext,
 // so the check templates are instantiated once for all cases, not per case.
-template <class Test>
-using CheckTarget =
-    std::conditional_t<std::is_base_of<CaseContext, Test>::value, CaseContext, Test>;
-template <class Test> CheckTarget<Test>& checkTarget(Test& test) {
-    return test;
-}
+// A cast, not a function, so that a check site makes no extra call.
+template <class Test> struct CheckTargetOf {
+    using type =
+        typename detail::Pick<detail::IsBaseOf<CaseContext, Test>::value, CaseContext, Test>::type;
+};
+template <class Test> struct CheckTargetOf<Test&> : CheckTargetOf<Test> {};
+#define ZKQE_CHECK_TARGET_(test)                                                                   \
+    static_cast<typename ::zktest::CheckTargetOf<decltype(test)>::type&>(test)
 
 // One call per check site: the comparison and the check object.
 template <Op op, class Test, class A, class B>
@@ -404,7 +462,7 @@ struct MessageBuilder {
 #define ZKQE_CHECKS_CALL_(macro, arguments) macro arguments
 
 #define ZKQE_VALUE_CHECK_(test, fatal, op, ...)                                                    \
-    ::zktest::checkComparison<::zktest::Op::op>(::zktest::checkTarget(test), __FILE__, __LINE__,   \
+    ::zktest::checkComparison<::zktest::Op::op>(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__,      \
                                                 fatal, #__VA_ARGS__, __VA_ARGS__)
 
 #define ZKQE_CHECK_EQ_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, eq, __VA_ARGS__)
@@ -422,10 +480,10 @@ struct MessageBuilder {
 
 // The condition's own text is the failure text, as for ZKQE_CHECK.
 #define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::truth(#__VA_ARGS__, static_cast<bool>(__VA_ARGS__)))
 #define ZKQE_FALSITY_CHECK_(test, fatal, ...)                                                      \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, "!(" #__VA_ARGS__ ")", \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, "!(" #__VA_ARGS__ ")",    \
                     ::zktest::truth("!(" #__VA_ARGS__ ")", !static_cast<bool>(__VA_ARGS__)))
 #define ZKQE_REQUIRE_ON(test, ...) ZKQE_TRUTH_CHECK_(test, true, __VA_ARGS__)
 // With this header, ZKQE_CHECK takes messages too; its text, result and cost
@@ -436,7 +494,7 @@ struct MessageBuilder {
 #define ZKQE_REQUIRE_FALSE_ON(test, ...) ZKQE_FALSITY_CHECK_(test, true, __VA_ARGS__)
 
 #define ZKQE_NEAR3_ON_(test, fatal, ...)                                                           \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::near(#__VA_ARGS__, __VA_ARGS__))
 #define ZKQE_REQUIRE_NEAR_ON(test, ...) ZKQE_NEAR3_ON_(test, true, __VA_ARGS__)
 // ZKQE_CHECK_NEAR(a, b) stays assertSmall against the object's threshold;
@@ -448,10 +506,10 @@ struct MessageBuilder {
     ZKQE_CHECKS_CAT(ZKQE_CHECKS_NEAR_, ZKQE_CHECKS_COUNT_(__VA_ARGS__))(test, __VA_ARGS__)
 
 #define ZKQE_THROWS_ON_(test, fatal, ...)                                                          \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::throwsAny(#__VA_ARGS__, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_NOTHROW_ON_(test, fatal, ...)                                                         \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,          \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::throwsNothing(#__VA_ARGS__, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_CHECK_THROWS_ON(test, ...) ZKQE_THROWS_ON_(test, false, __VA_ARGS__)
 #define ZKQE_REQUIRE_THROWS_ON(test, ...) ZKQE_THROWS_ON_(test, true, __VA_ARGS__)
@@ -470,7 +528,7 @@ struct MessageBuilder {
 #define ZKQE_CHECKS_TYPE_FIRST_7(a1, a2, a3, a4, a5, a6, t) t, a1, a2, a3, a4, a5, a6
 #define ZKQE_CHECKS_TYPE_FIRST_8(a1, a2, a3, a4, a5, a6, a7, t) t, a1, a2, a3, a4, a5, a6, a7
 #define ZKQE_THROWS_AS_BODY_(test, fatal, text, type, ...)                                         \
-    ::zktest::Check(::zktest::checkTarget(test), __FILE__, __LINE__, fatal, text,                  \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, text,                     \
                     ::zktest::throwsAs<type>(text, [&] { (void)(__VA_ARGS__); }))
 #define ZKQE_THROWS_AS_ON_(test, fatal, ...)                                                       \
     ZKQE_CHECKS_CALL_(                                                                             \
