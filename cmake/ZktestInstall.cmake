@@ -7,7 +7,7 @@
 # `cmake --install <build> --prefix <dir>` or copied elsewhere still works.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS zktest zktest_main EXPORT zktestTargets
+install(TARGETS zktest zktest_main zktest_memcheck EXPORT zktestTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})

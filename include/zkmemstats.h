@@ -282,6 +282,13 @@ public:
     void* allocateBlock(unsigned int size, unsigned int kind, long& sequence);
     void deallocateBlock(void* p, unsigned int kind, long& sequence);
 
+    // Hooks of the checked allocator (zktest::memcheck). Called before the
+    // instance is first made, noteOperatorsReplaced keeps the first-use
+    // warning from being written: the operators are replaced then.
+    static void noteOperatorsReplaced();
+    // The text a handler receives with an error value.
+    static const char* errorName(unsigned long value);
+
     ZKQEMutex mutex;
     ZKMemStats::ErrorHandler errorHandlers[kErrorHandlerCount];
     ZKStatsLoggerInterface* currentLogger;

@@ -24,6 +24,8 @@ ZKMemStats* ZKMemStats::mInstance = nullptr;
 
 namespace {
 
+bool operatorsReplaced = false;
+
 alignas(ZKMemStats) unsigned char instanceStorage[sizeof(ZKMemStats)];
 alignas(ZKMemStatsImp) unsigned char impStorage[sizeof(ZKMemStatsImp)];
 
@@ -92,6 +94,14 @@ void* errorOptionHandler(char*** cursor, void* context) {
 
 } // namespace zkqe
 
+void ZKMemStatsImp::noteOperatorsReplaced() {
+    operatorsReplaced = true;
+}
+
+const char* ZKMemStatsImp::errorName(unsigned long value) {
+    return zkqe::errorName(value);
+}
+
 ZKMemStats* ZKMemStats::instance() {
     if (mInstance != nullptr)
         return mInstance;
@@ -100,7 +110,8 @@ ZKMemStats* ZKMemStats::instance() {
     mInstance = stats;
     stats->configure();
     // perror appends ": " and the message of whatever errno holds now.
-    std::perror("warning: operator replacement is not supported in this environment");
+    if (!operatorsReplaced)
+        std::perror("warning: operator replacement is not supported in this environment");
     return mInstance;
 }
 

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+// The checked allocator seen from a program whose operators it replaces:
+// counters, guards, misuse reports and their handler calls, the table past
+// its first array, alignment, failure injection and the failure loop.
+#include "zkmemcheck.h"
+#include "zkmemstats.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Hides a pointer from the compiler, so that misuse stays deliberate and a
+// new/delete pair is not optimised away.
+template <class T> T* hide(T* p) {
+    T* volatile hidden = p;
+    return hidden;
+}
+
+std::vector<unsigned> handled;
+
+int record(ZKMemStats::ReportableErrors error, const char*) {
+    handled.push_back(error);
+    return 0;
+}
+
+struct MemCheck : testing::Test {
+    ZKMemStats* stats = ZKMemStats::instance();
+    void SetUp() override {
+        handled.reserve(16);
+        handled.clear();
+        stats->setErrorHandler(0xffffffffUL, record);
+    }
+    void TearDown() override { stats->setErrorHandler(0xffffffffUL, ZKMemStats::ignoreError); }
+};
+
+TEST_F(MemCheck, ABlockIsCheckedCountedAndRetired) {
+    const long blocks = stats->leakedBlocks();
+    const long news = stats->arrayNewCalls();
+    char* p = new char[100001];
+    EXPECT_EQ(stats->statusOf(p), ZKMemStats::NoError);
+    EXPECT_EQ(stats->leakedBlocks(), blocks + 1);
+    EXPECT_EQ(stats->arrayNewCalls(), news + 1);
+    EXPECT_GE(stats->largestRequest(), 100001);
+    char* const retired = hide(p);
+    delete[] p;
+    EXPECT_EQ(stats->leakedBlocks(), blocks);
+    EXPECT_EQ(stats->statusOf(retired), ZKMemStats::StrayDelete);
+    EXPECT_TRUE(handled.empty());
+}
+
+TEST_F(MemCheck, AnOverrunOfOneByteIsReportedOnRelease) {
+    char* p = hide(new char[8]);
+    p[8] = 'x';
+    EXPECT_EQ(stats->statusOf(p), ZKMemStats::InvalidTrailer);
+    delete[] p;
+    EXPECT_EQ(handled, std::vector<unsigned>{ZKMemStats::InvalidTrailer});
+}
+
+TEST_F(MemCheck, MismatchDoubleAndStrayDeletesAreCountedAndHandled) {
+    const long mismatched = stats->mismatchedBlocks();
+    const long doubles = stats->doubleDeleteCalls();
+    const long strays = stats->strayDeleteCalls();
+    int* p = hide(new int[4]);
+    int* const again = hide(p);
+    ::operator delete(p);
+    ::operator delete(again);
+    int local = 0;
+    ::operator delete(hide(&local));
+    EXPECT_EQ(stats->mismatchedBlocks(), mismatched + 1);
+    EXPECT_EQ(stats->doubleDeleteCalls(), doubles + 1);
+    EXPECT_EQ(stats->strayDeleteCalls(), strays + 1);
+    EXPECT_EQ(handled, (std::vector<unsigned>{ZKMemStats::AllocDeallocMismatch,
+                                              ZKMemStats::DoubleDelete, ZKMemStats::StrayDelete}));
+}
+
+TEST_F(MemCheck, TheTableGrowsAndIteratesInAddressOrder) {
+    std::vector<int*> blocks(3000);
+    for (int*& p : blocks)
+        p = new int(1);
+    std::uintptr_t last = 0;
+    long live = 0;
+    for (void* p = stats->first(); p != nullptr; p = stats->next(), ++live) {
+        EXPECT_LT(last, reinterpret_cast<std::uintptr_t>(p));
+        last = reinterpret_cast<std::uintptr_t>(p);
+    }
+    EXPECT_GE(live, 3000);
+    for (int* p : blocks) {
+        EXPECT_EQ(stats->statusOf(p), ZKMemStats::NoError);
+        delete p;
+    }
+}
+
+TEST_F(MemCheck, AlignedRequestsKeepTheirAlignment) {
+    struct alignas(256) Wide {
+        char c;
+    };
+    Wide* w = new Wide;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(w) % 256, 0u);
+    EXPECT_EQ(stats->statusOf(w), ZKMemStats::NoError);
+    delete w;
+    EXPECT_TRUE(handled.empty());
+}
+
+TEST_F(MemCheck, TheNthAllocationFailsAsAsked) {
+    ZKMemCheck::failAllocation(2);
+    int* first = hide(new int);
+    EXPECT_THROW(static_cast<void>(hide(new int)), std::bad_alloc);
+    delete first;
+    ZKMemCheck::failAllocation(1, true);
+    EXPECT_EQ(hide(new (std::nothrow) int), nullptr);
+    EXPECT_EQ(handled, (std::vector<unsigned>{ZKMemStats::UserRequestedFailureBeforeAllocation,
+                                              ZKMemStats::UserRequestedFailureAfterAllocation}));
+    EXPECT_EQ(stats->statusOf(new (std::nothrow) int), ZKMemStats::NoError) << "only once";
+}
+
+TEST_F(MemCheck, OversizedRequestsAreAllocationFailures) {
+    volatile std::size_t huge = 0xfffffff0u;
+    EXPECT_EQ(::operator new(huge, std::nothrow), nullptr);
+    EXPECT_EQ(handled, std::vector<unsigned>{ZKMemStats::AllocationFailure});
+}
+
+TEST_F(MemCheck, LeaksSinceAMarkAreTheLiveBlocksAllocatedAfterIt) {
+    int* before = new int;
+    const long mark = ZKMemCheck::mark();
+    int* after = hide(new int[3]);
+    long bytes = 0;
+    EXPECT_EQ(ZKMemCheck::leaksSince(mark, &bytes), 1);
+    EXPECT_EQ(bytes, static_cast<long>(3 * sizeof(int)));
+    delete[] after;
+    EXPECT_EQ(ZKMemCheck::leaksSince(mark), 0);
+    delete before;
+}
+
+// Leaks its first block when the second allocation fails.
+int* pairWithoutCleanup() {
+    int* a = hide(new int(1));
+    int* b = hide(new int(2));
+    delete a;
+    return b;
+}
+
+class FailureLoop : public ZKQETest {
+public:
+    FailureLoop() : ZKQETest("failure loop", "", ".", "loop.txt") {}
+    void runTest() override {
+        runs = ZKMemCheck::failEachAllocation(*this, [] { delete pairWithoutCleanup(); });
+    }
+    long runs = 0;
+};
+
+TEST_F(MemCheck, TheFailureLoopFindsTheRunThatLeaks) {
+    FailureLoop loop;
+    loop.go();
+    EXPECT_EQ(loop.runs, 3);
+    EXPECT_EQ(loop.detectedErrors(), 1);
+}
+
+} // namespace
