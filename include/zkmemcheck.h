@@ -37,6 +37,10 @@ public:
 template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code code) {
     for (long n = 1;; ++n) {
         const long start = mark();
+        char tag[96];
+        // The step tag names the allocation being failed, for a run that crashes.
+        std::snprintf(tag, sizeof tag, "failing allocation %ld", n);
+        test.setStepTag(tag);
         failAllocation(n);
         bool foreign = false;
         try {
@@ -48,7 +52,6 @@ template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code c
         // Whether the planted failure was reached decides if this was the last run.
         const bool reached = allocationCount() - start >= n;
         failAllocation(0);
-        char tag[96];
         std::snprintf(tag, sizeof tag, "no leak when allocation %ld fails", n);
         test.assertTrue(tag, __FILE__, __LINE__, leaksSince(start) == 0, nullptr);
         std::snprintf(tag, sizeof tag, "only bad_alloc escapes when allocation %ld fails", n);
