@@ -10,12 +10,18 @@
 //    that processes the flags; the reporter reads it without a lock.
 //  - An escaped C++ exception reaches std::terminate, not the fault hook, on
 //    every platform; the terminate handler reports it, then aborts.
+//  - The crash note is a fixed buffer whose length is published last, so
+//    the reporter never reads past what was written; a note replaced while
+//    the process crashes may come out mixed, never overlong.
 #include "driver/safety_nets.h"
 
 #include "zkqe_output.h"
+#include "zkqe_test.h"
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace zkqe {
@@ -51,6 +57,11 @@ const ExceptionName kExceptionNames[] = {
     {0xC0000096ul, "Priviledged Instruction"},
     {0xC00000FDul, "Stack Overflow"},
 };
+
+constexpr std::size_t kCrashNoteSize = 200;
+char crashNote[kCrashNoteSize + 1];
+std::atomic<std::size_t> crashNoteLength{0};
+static_assert(std::atomic<std::size_t>::is_always_lock_free, "read in a signal handler");
 
 const char kHexDigitsUpper[] = "0123456789ABCDEF";
 const char kHexDigitsLower[] = "0123456789abcdef";
@@ -128,6 +139,9 @@ void reportUnhandledException(unsigned long code, const void* pc) {
     char line[kCrashLineSize];
     const std::size_t length = formatCrashLine(line, code, pc);
     platform::writeFaultText(target, line, length);
+    const std::size_t noteLength = crashNoteLength.load();
+    if (noteLength != 0)
+        platform::writeFaultText(target, crashNote, noteLength);
 }
 
 // Not signal-safe.
@@ -143,3 +157,15 @@ void installCrashGuard(const char* target) {
 }
 
 } // namespace zkqe
+
+void zktest::setCrashNote(const char* text) {
+    zkqe::crashNoteLength.store(0);
+    if (text == nullptr || *text == '\0')
+        return;
+    std::size_t length = std::strlen(text);
+    if (length > zkqe::kCrashNoteSize)
+        length = zkqe::kCrashNoteSize;
+    std::memcpy(zkqe::crashNote, text, length);
+    zkqe::crashNote[length] = '\n';
+    zkqe::crashNoteLength.store(length + 1);
+}

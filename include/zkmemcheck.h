@@ -37,10 +37,11 @@ public:
 template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code code) {
     for (long n = 1;; ++n) {
         const long start = mark();
-        char tag[96];
-        // The step tag names the allocation being failed, for a run that crashes.
-        std::snprintf(tag, sizeof tag, "failing allocation %ld", n);
-        test.setStepTag(tag);
+        char text[96];
+        // A run that crashes is named by the crash guard's note and the step tag.
+        std::snprintf(text, sizeof text, "while failing allocation %ld", n);
+        zktest::setCrashNote(text);
+        test.setStepTag(text + 6);
         failAllocation(n);
         bool foreign = false;
         try {
@@ -49,13 +50,14 @@ template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code c
         } catch (...) {
             foreign = true;
         }
-        // Whether the planted failure was reached decides if this was the last run.
+        // A run that made fewer than n allocations completed: the last run.
         const bool reached = allocationCount() - start >= n;
         failAllocation(0);
-        std::snprintf(tag, sizeof tag, "no leak when allocation %ld fails", n);
-        test.assertTrue(tag, __FILE__, __LINE__, leaksSince(start) == 0, nullptr);
-        std::snprintf(tag, sizeof tag, "only bad_alloc escapes when allocation %ld fails", n);
-        test.assertTrue(tag, __FILE__, __LINE__, !foreign, nullptr);
+        zktest::setCrashNote(nullptr);
+        std::snprintf(text, sizeof text, "no leak when allocation %ld fails", n);
+        test.assertTrue(text, __FILE__, __LINE__, leaksSince(start) == 0, nullptr);
+        std::snprintf(text, sizeof text, "only bad_alloc escapes when allocation %ld fails", n);
+        test.assertTrue(text, __FILE__, __LINE__, !foreign, nullptr);
         if (!reached)
             return n;
     }

@@ -5,8 +5,10 @@
 //
 // The library never replaces the global allocation operators and never
 // enters blocks into the table: a tool that performs checked allocation
-// writes blocks in the format below, keeps ZKMemStatsImp::blockTable sorted,
-// moves the counters and calls the handlers and loggers itself.
+// (zktest::memcheck is one) writes blocks in the format below, keeps
+// ZKMemStatsImp::blockTable sorted or lends the instance an index of its own
+// (ZKMemStatsImp::blockIndex), moves the counters and calls the handlers and
+// loggers itself.
 //
 // Ownership: the instance, its ZKMemStatsImp and both loggers live in static
 // storage of the library and are never destroyed. Only ZKMemStats::reset
@@ -296,6 +298,16 @@ public:
     long counters[kCounterCount];
     ZKStatsLoggerInterface* disabledLogger;
     ZKStatsLoggerInterface* enabledLogger;
+
+    // An allocation tool's own index of its blocks, so that an allocation
+    // need not move the sorted array; null (the array is the truth) until a
+    // tool sets it. statusOf asks isLive; first() has sortTable rewrite
+    // blockTable, in address order, from the index.
+    struct BlockIndex {
+        bool (*isLive)(const void* p);
+        void (*sortTable)(BlockTable& table);
+    };
+    const BlockIndex* blockIndex;
 };
 
 #endif

@@ -172,4 +172,13 @@ private:
     void replaceString_(char*& field, const char* text);
 };
 
+namespace zktest {
+
+// A line for the crash guard to write after its own when a fault or an
+// escaped exception ends the process: what the test was in the middle of.
+// Null or "" clears it; a text longer than 200 characters is cut.
+ZKQE_API void setCrashNote(const char* text);
+
+} // namespace zktest
+
 #endif

@@ -143,9 +143,14 @@ int ZKMemStats::abortOnError(ReportableErrors, const char*) {
 }
 
 ZKMemStats::ReportableErrors ZKMemStats::statusOf(void* p) const {
-    const BlockEntry* entry = findEntry(imp->blockTable, p);
-    if (entry == nullptr || entry->state <= 0)
-        return StrayDelete;
+    if (imp->blockIndex != nullptr) {
+        if (!imp->blockIndex->isLive(p))
+            return StrayDelete;
+    } else {
+        const BlockEntry* entry = findEntry(imp->blockTable, p);
+        if (entry == nullptr || entry->state <= 0)
+            return StrayDelete;
+    }
     const auto* user = static_cast<const unsigned char*>(p);
     BlockHeader header;
     std::memcpy(&header, user - kHeaderOffset, sizeof header);
@@ -160,6 +165,8 @@ ZKMemStats::ReportableErrors ZKMemStats::statusOf(void* p) const {
 
 void* ZKMemStats::first() const {
     BlockTable& table = imp->blockTable;
+    if (imp->blockIndex != nullptr)
+        imp->blockIndex->sortTable(table);
     if (table.entries == nullptr)
         return nullptr;
     table.cursor = 0;
@@ -256,6 +263,7 @@ ZKMemStatsImp::ZKMemStatsImp() : mutex() {
     enabledLogger = zkqe::theEnabledLogger();
     disabledLogger = zkqe::theDisabledLogger();
     currentLogger = disabledLogger;
+    blockIndex = nullptr;
     reset();
 }
 
