@@ -284,6 +284,10 @@ public:
     void* allocateBlock(unsigned int size, unsigned int kind, long& sequence);
     void deallocateBlock(void* p, unsigned int kind, long& sequence);
 
+    // statusOf's checks after the table lookup, for a block known to be
+    // live: NoError, InvalidHeader or InvalidTrailer.
+    static ZKMemStats::ReportableErrors checkLiveBlock(const void* p);
+
     // Hooks of the checked allocator (zktest::memcheck). Called before the
     // instance is first made, noteOperatorsReplaced keeps the first-use
     // warning from being written: the operators are replaced then.

@@ -23,16 +23,15 @@ std::size_t BlockIndex::slotOf(std::uintptr_t address) const {
     return static_cast<std::size_t>(mixed >> 32) & (capacity_ - 1);
 }
 
-BlockIndex::Lookup BlockIndex::lookup(const void* p) const {
+std::uintptr_t* BlockIndex::find(const void* p) const {
     if (capacity_ == 0)
-        return Unknown;
+        return nullptr;
     const std::uintptr_t address = addressOf(p);
     for (std::size_t i = slotOf(address);; i = (i + 1) & (capacity_ - 1)) {
-        const std::uintptr_t slot = slots_[i];
-        if (slot == 0)
-            return Unknown;
-        if ((slot & ~kLiveBit) == address)
-            return (slot & kLiveBit) ? Live : Released;
+        if (slots_[i] == 0)
+            return nullptr;
+        if ((slots_[i] & ~kLiveBit) == address)
+            return &slots_[i];
     }
 }
 
@@ -52,17 +51,6 @@ bool BlockIndex::enterLive(const void* p) {
         slot = address | kLiveBit;
         ++live_;
         return true;
-    }
-}
-
-void BlockIndex::release(const void* p) {
-    const std::uintptr_t address = addressOf(p);
-    for (std::size_t i = slotOf(address);; i = (i + 1) & (capacity_ - 1)) {
-        if (slots_[i] == (address | kLiveBit)) {
-            slots_[i] = address;
-            --live_;
-            return;
-        }
     }
 }
 

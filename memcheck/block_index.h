@@ -20,13 +20,16 @@ namespace zkqe {
 
 class BlockIndex {
 public:
-    enum Lookup { Unknown, Released, Live };
-
-    Lookup lookup(const void* p) const;
+    // The slot that holds p, or null.
+    std::uintptr_t* find(const void* p) const;
+    static bool isLive(std::uintptr_t slot) { return (slot & kLiveBit) != 0; }
     // Makes p live; false when the index is full and cannot grow.
     bool enterLive(const void* p);
-    // p must be live.
-    void release(const void* p);
+    // The slot of a live block.
+    void release(std::uintptr_t& slot) {
+        slot &= ~kLiveBit;
+        --live_;
+    }
 
     std::size_t liveCount() const { return live_; }
     // Calls visit(address) for every live block, in no particular order.

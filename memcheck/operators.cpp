@@ -45,7 +45,8 @@ ZKMemStats* stats();
 
 bool isLive(const void* p) {
     ZKQEMutexGuard guard(stats()->imp->mutex);
-    return blocks.lookup(p) == BlockIndex::Live;
+    const std::uintptr_t* slot = blocks.find(p);
+    return slot != nullptr && BlockIndex::isLive(*slot);
 }
 
 void sortTable(Imp::BlockTable& table) {
@@ -150,6 +151,16 @@ void* writeBlock(Imp* imp, std::size_t size, std::size_t alignment, ZKMemStats::
     return user;
 }
 
+// Under the lock; p is live.
+void retire(Imp* imp, void* p, std::uintptr_t& slot, const ZKMemStats::BlockHeader& header) {
+    blocks.release(slot);
+    tableSorted = false;
+    imp->counters[Imp::TotalDeallocationsCounter]++;
+    imp->counters[Imp::LeakedBlocksCounter]--;
+    imp->counters[Imp::LeakedBytesCounter] -= static_cast<long>(header.size);
+    std::free(baseOf(p));
+}
+
 void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind, bool nothrow) {
     ZKMemStats* s = stats();
     Imp* imp = s->imp;
@@ -173,11 +184,7 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
             error = ZKMemStats::AllocationFailure;
         } else if (injected) {
             // Obtained, then given back: the failure comes after allocation.
-            blocks.release(user);
-            imp->counters[Imp::TotalDeallocationsCounter]++;
-            imp->counters[Imp::LeakedBlocksCounter]--;
-            imp->counters[Imp::LeakedBytesCounter] -= static_cast<long>(size);
-            std::free(baseOf(user));
+            retire(imp, user, *blocks.find(user), readHeader(user));
             user = nullptr;
             error = ZKMemStats::UserRequestedFailureAfterAllocation;
         }
@@ -190,16 +197,6 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
     if (nothrow)
         return nullptr;
     throw std::bad_alloc();
-}
-
-// Under the lock; p is live.
-void retire(Imp* imp, void* p, const ZKMemStats::BlockHeader& header) {
-    blocks.release(p);
-    tableSorted = false;
-    imp->counters[Imp::TotalDeallocationsCounter]++;
-    imp->counters[Imp::LeakedBlocksCounter]--;
-    imp->counters[Imp::LeakedBytesCounter] -= static_cast<long>(header.size);
-    std::free(baseOf(p));
 }
 
 // The handlers' results decide whether a block with a damaged guard or a
@@ -218,9 +215,9 @@ void release(void* p, ZKMemStats::BlockKind kind) {
         ZKQEMutexGuard guard(imp->mutex);
         imp->counters[kind == ZKMemStats::ArrayBlock ? Imp::ArrayDeleteCallsCounter
                                                      : Imp::DeleteCallsCounter]++;
-        const BlockIndex::Lookup known = blocks.lookup(p);
-        if (known != BlockIndex::Live) {
-            const bool twice = known == BlockIndex::Released;
+        std::uintptr_t* const slot = blocks.find(p);
+        if (slot == nullptr || !BlockIndex::isLive(*slot)) {
+            const bool twice = slot != nullptr;
             imp->counters[twice ? Imp::DoubleDeleteCallsCounter : Imp::StrayDeleteCallsCounter]++;
             misuse[0] = twice ? ZKMemStats::DoubleDelete : ZKMemStats::StrayDelete;
             imp->currentLogger->logDeallocation(kind, p, nullptr, misuse[0]);
@@ -229,7 +226,7 @@ void release(void* p, ZKMemStats::BlockKind kind) {
             const bool fieldsIntact =
                 header.address == p &&
                 (header.kind == ZKMemStats::ScalarBlock || header.kind == ZKMemStats::ArrayBlock);
-            misuse[0] = s->statusOf(p);
+            misuse[0] = ZKMemStatsImp::checkLiveBlock(p);
             if (fieldsIntact && header.kind != kind) {
                 misuse[1] = ZKMemStats::AllocDeallocMismatch;
                 imp->counters[Imp::MismatchedBlocksCounter]++;
@@ -239,7 +236,7 @@ void release(void* p, ZKMemStats::BlockKind kind) {
             releasable = fieldsIntact;
             if (releasable && misuse[0] == ZKMemStats::NoError &&
                 misuse[1] == ZKMemStats::NoError) {
-                retire(imp, p, header);
+                retire(imp, p, *slot, header);
                 return;
             }
         }
@@ -251,8 +248,9 @@ void release(void* p, ZKMemStats::BlockKind kind) {
     if (!releasable || keep != 0)
         return;
     ZKQEMutexGuard guard(imp->mutex);
-    if (blocks.lookup(p) == BlockIndex::Live) // another thread may have released it meanwhile
-        retire(imp, p, readHeader(p));
+    std::uintptr_t* const slot = blocks.find(p); // another thread may have released it meanwhile
+    if (slot != nullptr && BlockIndex::isLive(*slot))
+        retire(imp, p, *slot, readHeader(p));
 }
 
 // One "leak" row per block still live at an orderly end, in address order,

@@ -112,12 +112,15 @@ const BlockEntry* findEntry(const BlockTable& table, const void* p) {
     return nullptr;
 }
 
-bool allGuard(const unsigned char* bytes) {
-    for (std::size_t i = 0; i < ZKMemStats::kGuardSize; ++i)
-        if (bytes[i] != ZKMemStats::kGuardByte)
-            return false;
-    return true;
-}
+// Both guards side by side: the leading one is compared with the first
+// half, the trailing one with the second.
+const unsigned char kGuardPattern[2 * ZKMemStats::kGuardSize] = {
+#define ZKQE_GUARD8_ 'G', 'G', 'G', 'G', 'G', 'G', 'G', 'G'
+    ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_,
+    ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_, ZKQE_GUARD8_,
+#undef ZKQE_GUARD8_
+};
+static_assert(sizeof kGuardPattern == 96 && ZKMemStats::kGuardByte == 'G', "guard pattern");
 
 // Moves the cursor to the next live entry at or after it; null at the end.
 void* advance(BlockTable& table) {
@@ -151,16 +154,7 @@ ZKMemStats::ReportableErrors ZKMemStats::statusOf(void* p) const {
         if (entry == nullptr || entry->state <= 0)
             return StrayDelete;
     }
-    const auto* user = static_cast<const unsigned char*>(p);
-    BlockHeader header;
-    std::memcpy(&header, user - kHeaderOffset, sizeof header);
-    if ((header.kind != ScalarBlock && header.kind != ArrayBlock) || header.address != p)
-        return InvalidHeader;
-    if (!allGuard(user - kGuardSize))
-        return InvalidHeader;
-    if (!allGuard(user + header.size))
-        return InvalidTrailer;
-    return NoError;
+    return ZKMemStatsImp::checkLiveBlock(p);
 }
 
 void* ZKMemStats::first() const {
@@ -250,6 +244,21 @@ void ZKMemStats::deallocateArrayBlock(void* p) {
 }
 
 // ---- ZKMemStatsImp ------------------------------------------------------
+
+ZKMemStats::ReportableErrors ZKMemStatsImp::checkLiveBlock(const void* p) {
+    const auto* user = static_cast<const unsigned char*>(p);
+    ZKMemStats::BlockHeader header;
+    std::memcpy(&header, user - ZKMemStats::kHeaderOffset, sizeof header);
+    if ((header.kind != ZKMemStats::ScalarBlock && header.kind != ZKMemStats::ArrayBlock) ||
+        header.address != p)
+        return ZKMemStats::InvalidHeader;
+    if (std::memcmp(user - ZKMemStats::kGuardSize, kGuardPattern, ZKMemStats::kGuardSize) != 0)
+        return ZKMemStats::InvalidHeader;
+    if (std::memcmp(user + header.size, kGuardPattern + ZKMemStats::kGuardSize,
+                    ZKMemStats::kGuardSize) != 0)
+        return ZKMemStats::InvalidTrailer;
+    return ZKMemStats::NoError;
+}
 
 ZKMemStatsImp::ZKMemStatsImp() : mutex() {
     for (auto& handler : errorHandlers)
