@@ -31,10 +31,14 @@ public:
     // ... until a run completes without meeting its failure. A run that
     // leaks or lets an exception other than std::bad_alloc escape is an
     // assertion failure of test. Returns the number of runs.
-    template <class Code> static long failEachAllocation(ZKQETest& test, Code code);
+    // The failures name the caller's file and line.
+    template <class Code>
+    static long failEachAllocation(ZKQETest& test, Code code, const char* file = __builtin_FILE(),
+                                   int line = __builtin_LINE());
 };
 
-template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code code) {
+template <class Code>
+long ZKMemCheck::failEachAllocation(ZKQETest& test, Code code, const char* file, int line) {
     for (long n = 1;; ++n) {
         const long start = mark();
         char text[96];
@@ -55,9 +59,9 @@ template <class Code> long ZKMemCheck::failEachAllocation(ZKQETest& test, Code c
         failAllocation(0);
         zktest::setCrashNote(nullptr);
         std::snprintf(text, sizeof text, "no leak when allocation %ld fails", n);
-        test.assertTrue(text, __FILE__, __LINE__, leaksSince(start) == 0, nullptr);
+        test.assertTrue(text, file, line, leaksSince(start) == 0, nullptr);
         std::snprintf(text, sizeof text, "only bad_alloc escapes when allocation %ld fails", n);
-        test.assertTrue(text, __FILE__, __LINE__, !foreign, nullptr);
+        test.assertTrue(text, file, line, !foreign, nullptr);
         if (!reached)
             return n;
     }

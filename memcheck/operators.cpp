@@ -268,6 +268,10 @@ void reportLeaks() {
     }
 }
 
+// A program that asks for the instance before its first allocation gets no
+// warning that the operators are not replaced either.
+const bool operatorsNoted = (ZKMemStatsImp::noteOperatorsReplaced(), true);
+
 } // namespace
 
 void ZKMemCheck::failAllocation(long n, bool afterAllocation) {
