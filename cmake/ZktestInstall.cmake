@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Installation: the public headers under include/zktest, the library (the DLL
 # under bin and its import library under lib on Windows), a CMake package
-# (zktestConfig.cmake, its version file and the exported target
-# zktest::zktest) and a pkg-config file. Both package descriptions locate the
+# (zktestConfig.cmake, its version file and the exported targets
+# zktest::zktest, zktest::main and zktest::memcheck) and pkg-config files. Both package descriptions locate the
 # installation relative to themselves, so a tree installed with
 # `cmake --install <build> --prefix <dir>` or copied elsewhere still works.
 include(CMakePackageConfigHelpers)
@@ -51,5 +51,7 @@ if(MINGW)
   set(ZKTEST_PC_CFLAGS " -D__USE_MINGW_ANSI_STDIO=1")
 endif()
 configure_file(cmake/zktest.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(cmake/zktest-memcheck.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
