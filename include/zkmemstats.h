@@ -220,6 +220,8 @@ public:
                              const ZKMemStats::BlockHeader* header, unsigned long error);
     // Writes `lines` dump lines of 16 bytes each from `from` on; returns 1.
     int dumpLines(const void* from, int lines);
+    // False while only errors are logged.
+    bool logsEveryOperation() const { return logEveryOperation; }
 
 private:
     FILE* logFile;

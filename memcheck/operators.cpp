@@ -254,18 +254,22 @@ void release(void* p, ZKMemStats::BlockKind kind) {
 }
 
 // One "leak" row per block still live at an orderly end, in address order,
-// when logging is on (and, in "errors" mode, not: a leak row carries no
-// error bit).
+// whenever logging is on: in "errors" mode too, as a leak is what that mode
+// is for, though no error bit names it.
 void reportLeaks() {
     ZKMemStats* s = stats();
     ZKQEMutexGuard guard(s->imp->mutex);
     if (s->imp->currentLogger != s->imp->enabledLogger)
         return;
     auto* logger = static_cast<ZKEnabledLogger*>(s->imp->enabledLogger);
+    const bool onlyErrors = !logger->logsEveryOperation();
+    logger->logAll();
     for (void* p = s->first(); p != nullptr; p = s->next()) {
         const ZKMemStats::BlockHeader header = readHeader(p);
         logger->logOperation("leak", p, &header, 0);
     }
+    if (onlyErrors)
+        logger->logOnlyErrors();
 }
 
 // A program that asks for the instance before its first allocation gets no
