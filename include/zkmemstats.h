@@ -290,12 +290,13 @@ public:
     // live: NoError, InvalidHeader or InvalidTrailer.
     static ZKMemStats::ReportableErrors checkLiveBlock(const void* p);
 
-    // Hooks of the checked allocator (zktest::memcheck). Called before the
-    // instance is first made, noteOperatorsReplaced keeps the first-use
-    // warning from being written: the operators are replaced then.
+    // Calls the handler of `error` (one bit) with the error's name, as the
+    // log writes it; returns what the handler returned.
+    int callHandler(ZKMemStats::ReportableErrors error);
+
+    // Called before the instance is first made, keeps its first-use warning
+    // from being written: a checked allocator replaces the operators.
     static void noteOperatorsReplaced();
-    // The text a handler receives with an error value.
-    static const char* errorName(unsigned long value);
 
     ZKQEMutex mutex;
     ZKMemStats::ErrorHandler errorHandlers[kErrorHandlerCount];

@@ -115,13 +115,6 @@ void* baseOf(void* p) {
     return base;
 }
 
-int callHandler(ZKMemStats* s, ZKMemStats::ReportableErrors error) {
-    int row = 0;
-    for (std::uint32_t bits = error; bits != 0; bits >>= 1)
-        ++row;
-    return s->imp->errorHandlers[row](error, ZKMemStatsImp::errorName(error));
-}
-
 // Lays out the block of `number` in fresh heap memory; null when there is
 // no memory for it. Under the lock.
 void* writeBlock(Imp* imp, std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind,
@@ -162,8 +155,7 @@ void retire(Imp* imp, void* p, std::uintptr_t& slot, const ZKMemStats::BlockHead
 }
 
 void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind, bool nothrow) {
-    ZKMemStats* s = stats();
-    Imp* imp = s->imp;
+    Imp* imp = stats()->imp;
     alignment = std::max(alignment, kMinimumAlignment);
     ZKMemStats::ReportableErrors error = ZKMemStats::NoError;
     void* user = nullptr;
@@ -193,7 +185,7 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
     }
     if (error == ZKMemStats::NoError)
         return user;
-    callHandler(s, error);
+    imp->callHandler(error);
     if (nothrow)
         return nullptr;
     throw std::bad_alloc();
@@ -207,8 +199,7 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
 void release(void* p, ZKMemStats::BlockKind kind) {
     if (p == nullptr)
         return;
-    ZKMemStats* s = stats();
-    Imp* imp = s->imp;
+    Imp* imp = stats()->imp;
     ZKMemStats::ReportableErrors misuse[2] = {ZKMemStats::NoError, ZKMemStats::NoError};
     bool releasable = false;
     {
@@ -244,7 +235,7 @@ void release(void* p, ZKMemStats::BlockKind kind) {
     int keep = 0;
     for (ZKMemStats::ReportableErrors error : misuse)
         if (error != ZKMemStats::NoError)
-            keep |= callHandler(s, error);
+            keep |= imp->callHandler(error);
     if (!releasable || keep != 0)
         return;
     ZKQEMutexGuard guard(imp->mutex);

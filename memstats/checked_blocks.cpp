@@ -68,14 +68,24 @@ const char errorNames[kErrorNameRows][kErrorNameSize] = {
     "User Reqeusted Failure After Allocation",
 };
 
-const char* errorName(unsigned long value) {
+namespace {
+
+// Row 0 for 0, otherwise the row of the highest set bit: the same for the
+// names and the handlers.
+int errorRow(unsigned long value) {
     std::uint32_t bits = static_cast<std::uint32_t>(value);
     int row = 0;
     while (bits != 0) {
         ++row;
         bits >>= 1;
     }
-    return errorNames[row];
+    return row;
+}
+
+} // namespace
+
+const char* errorName(unsigned long value) {
+    return errorNames[errorRow(value)];
 }
 
 } // namespace zkqe
@@ -244,6 +254,11 @@ void ZKMemStats::deallocateArrayBlock(void* p) {
 }
 
 // ---- ZKMemStatsImp ------------------------------------------------------
+
+int ZKMemStatsImp::callHandler(ZKMemStats::ReportableErrors error) {
+    const int row = zkqe::errorRow(error);
+    return errorHandlers[row](error, zkqe::errorNames[row]);
+}
 
 ZKMemStats::ReportableErrors ZKMemStatsImp::checkLiveBlock(const void* p) {
     const auto* user = static_cast<const unsigned char*>(p);

@@ -98,10 +98,6 @@ void ZKMemStatsImp::noteOperatorsReplaced() {
     operatorsReplaced = true;
 }
 
-const char* ZKMemStatsImp::errorName(unsigned long value) {
-    return zkqe::errorName(value);
-}
-
 ZKMemStats* ZKMemStats::instance() {
     if (mInstance != nullptr)
         return mInstance;

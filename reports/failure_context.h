@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Scoped messages (ZKQE_INFO) of the calling thread, innermost first: every
 // failure the thread reports while one lives carries its text after the
-// assertion's own. Each frame lives on the stack of the scope that pushed
-// it and is popped by that scope, so the list needs no lock.
+// assertion's own. Each frame is pushed and popped by the one scope that
+// owns it, on its own thread, so the list needs no lock.
 #ifndef ZKQE_REPORTS_FAILURE_CONTEXT_H
 #define ZKQE_REPORTS_FAILURE_CONTEXT_H
 
