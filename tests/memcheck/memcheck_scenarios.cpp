@@ -9,8 +9,9 @@
 #include <zkmemstats.h>
 
 #include <cstdio>
-#include <cstring>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -80,22 +81,34 @@ struct Node {
     return node;
 }
 
+// Turns running out of memory into an error of its own, which the loop
+// reports as a foreign exception.
+[[gnu::noinline]] int* makeBuffer() {
+    try {
+        return hide(new int[8]);
+    } catch (const std::bad_alloc&) {
+        throw std::runtime_error("no buffer");
+    }
+}
+
 } // namespace
 
-// argv[2]: "leak" or "null".
+// argv[2]: "leak", "foreign" or "null".
 SCENARIO(failure_loop) {
     scenario::Probe test("failure loop", "", ".", "loop.out");
     test.processDefaultArguments(argc - 2, argv + 2);
-    const bool leak = std::strcmp(argv[2], "leak") == 0;
-    test.body = [leak](scenario::Probe& t) {
-        t.setFunctionTag(leak ? "makePair" : "push");
+    const std::string code = argv[2];
+    test.body = [code](scenario::Probe& t) {
+        t.setFunctionTag(code == "leak" ? "makePair" : code == "foreign" ? "makeBuffer" : "push");
         const long runs = ZKMemCheck::failEachAllocation(
             t,
-            [leak] {
-                if (leak) {
+            [code] {
+                if (code == "leak") {
                     const Pair pair = makePair();
                     delete pair.first;
                     delete pair.second;
+                } else if (code == "foreign") {
+                    delete[] makeBuffer();
                 } else {
                     Node* list = push(push(nullptr, 1), 2);
                     std::printf("sum %d\n", list->value + list->next->value);
