@@ -115,15 +115,14 @@ void Check::finish() {
         ~Release() { delete text; }
     } release{failure};
     // Inside another exception's unwinding nothing more may be thrown.
-    if (std::uncaught_exceptions() > 0) {
-        try {
-            report_(test_, failure->c_str(), file_, line_);
-        } catch (...) {
-        }
-        return;
+    const bool unwinding = std::uncaught_exceptions() > 0;
+    try {
+        report_(test_, failure->c_str(), file_, line_);
+    } catch (...) {
+        if (!unwinding)
+            throw;
     }
-    report_(test_, failure->c_str(), file_, line_);
-    if (fatal_)
+    if (fatal_ && !unwinding)
         throw RequireAbort();
 }
 
