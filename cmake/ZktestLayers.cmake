@@ -3,7 +3,7 @@
 # itself and the layers below it:
 #  - headers: a layer compiles against a folder of the build tree that holds
 #    links to its own headers only (its public ones from include/, its
-#    internal ones at their folder/ paths); the folders of the layers it
+#    internal ones at their paths from src/); the folders of the layers it
 #    depends on come with them. An #include of a higher layer's header does
 #    not compile, and neither does a public header that includes one.
 #  - symbols: each layer is also linked on its own, with the layers below it,
@@ -33,7 +33,7 @@ function(zktest_view_header original entry)
 endfunction()
 
 # zktest_layer(<name> SOURCES <file>... [PUBLIC_HEADERS <name under include/>...]
-#              [INTERNAL_HEADERS <path from the source root>...] [DEPENDS <layer>...])
+#              [INTERNAL_HEADERS <path from src/>...] [DEPENDS <layer>...])
 function(zktest_layer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_HEADERS;INTERNAL_HEADERS;DEPENDS" ${ARGN})
   set(target zktest_layer_${name})
@@ -45,7 +45,7 @@ function(zktest_layer name)
     zktest_view_header(${PROJECT_SOURCE_DIR}/include/${header} ${view}/${header})
   endforeach()
   foreach(header IN LISTS ARG_INTERNAL_HEADERS)
-    zktest_view_header(${PROJECT_SOURCE_DIR}/${header} ${view}/${header})
+    zktest_view_header(${PROJECT_SOURCE_DIR}/src/${header} ${view}/${header})
   endforeach()
   file(MAKE_DIRECTORY ${view})
   target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${view}>)

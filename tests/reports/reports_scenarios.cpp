@@ -5,7 +5,7 @@
 // threads every way at once.
 #include "scenario.h"
 
-#include "reports/locks/counters.h"
+#include "locks/counters.h"
 
 #include <atomic>
 #include <chrono>

@@ -4,7 +4,7 @@
 // that share a FILE serialise their writes themselves.
 #include "zkqe_output.h"
 
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/platform.h"
 
 #include <cerrno>

@@ -2,8 +2,8 @@
 // The three process-wide mutexes, constructed when the library loads (in the
 // order status file, assertion count, failed count) and destroyed at exit in
 // the reverse order. A use after destruction initialises the mutex again.
-#ifndef ZKQE_REPORTS_LOCKS_PROCESS_MUTEXES_H
-#define ZKQE_REPORTS_LOCKS_PROCESS_MUTEXES_H
+#ifndef ZKQE_LOCKS_PROCESS_MUTEXES_H
+#define ZKQE_LOCKS_PROCESS_MUTEXES_H
 
 #include "zkqe_mutex.h"
 

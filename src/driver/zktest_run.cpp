@@ -11,7 +11,7 @@
 #include "zkqe_check.h"
 #include "zkqe_output.h"
 #include "zkqe_status.h"
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "driver/safety_nets.h"
 #include "reports/report_layout.h"
 #include "reports/report_support.h"

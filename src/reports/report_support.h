@@ -3,7 +3,7 @@
 // its run driver (driver/). Nothing here is exported.
 //
 // The fatal ends they share (out of memory, usage errors, failed opens) are
-// in driver/diagnostics/diagnostics.h, below every layer that writes.
+// in diagnostics/diagnostics.h, below every layer that writes.
 #ifndef ZKQE_REPORTS_REPORT_SUPPORT_H
 #define ZKQE_REPORTS_REPORT_SUPPORT_H
 

@@ -24,7 +24,7 @@
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "platform/platform.h"
 #include "reports/report_layout.h"
 #include "reports/report_support.h"

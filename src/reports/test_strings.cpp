@@ -6,7 +6,7 @@
 // Ownership: a field is null or a malloc'ed copy owned by the object.
 #include "zkqe_test.h"
 
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <cstdlib>
 #include <cstring>

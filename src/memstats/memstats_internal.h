@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Internal seams of the memory-statistics facility, shared by its sources and
 // reached by white-box tests; nothing here is exported.
-#ifndef ZKQE_MEMSTATS_INTERNAL_H
-#define ZKQE_MEMSTATS_INTERNAL_H
+#ifndef ZKQE_MEMSTATS_MEMSTATS_INTERNAL_H
+#define ZKQE_MEMSTATS_MEMSTATS_INTERNAL_H
 
 #include "zkmemstats.h"
 

@@ -5,7 +5,7 @@
 // Lock order: a test object's mutex may be held while a counter mutex is
 // taken, never the reverse; each counter operation takes at most one lock.
 // The assertion count's increment takes none: it writes its thread's own
-// slot (reports/locks/counters.h); a thread's first count, every read and
+// slot (locks/counters.h); a thread's first count, every read and
 // clearCount take the assertion-count mutex.
 //
 // Ownership: a thread's slot is allocated on its first count and never
@@ -14,8 +14,8 @@
 #include "zkqe_mutex.h"
 
 #include "platform/platform.h"
-#include "reports/locks/counters.h"
-#include "reports/locks/process_mutexes.h"
+#include "locks/counters.h"
+#include "locks/process_mutexes.h"
 
 #include <climits>
 #include <cstdint>

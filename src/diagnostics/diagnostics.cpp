@@ -3,7 +3,7 @@
 // checks. Messages go to standard error through qe_fprintf, so an attached
 // debugger sees them too, except the precondition line, which is the C
 // library's own assertion message and is written as it would write it.
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include "zkqe_output.h"
 

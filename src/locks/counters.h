@@ -15,8 +15,8 @@
 // Invariants: a negative count is never incremented (a recorded fatal error
 // stays until clearCount), and a count read never passes INT_MAX. The failed
 // count changes only under its mutex, with one atomic read-modify-write.
-#ifndef ZKQE_REPORTS_LOCKS_COUNTERS_H
-#define ZKQE_REPORTS_LOCKS_COUNTERS_H
+#ifndef ZKQE_LOCKS_COUNTERS_H
+#define ZKQE_LOCKS_COUNTERS_H
 
 #include "zkqe_mutex.h"
 #include "platform/platform.h"

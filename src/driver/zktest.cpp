@@ -10,7 +10,7 @@
 #include "zkqe_test.h"
 
 #include "zkqe_status.h"
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 #include "reports/report_support.h"
 
 #include <cstdlib>

@@ -6,8 +6,8 @@
 // Every end flushes standard error before it stops the process: abort() does
 // not flush stdio buffers. None of them takes a lock, so they may be called
 // with any of the library's mutexes held.
-#ifndef ZKQE_DRIVER_DIAGNOSTICS_DIAGNOSTICS_H
-#define ZKQE_DRIVER_DIAGNOSTICS_DIAGNOSTICS_H
+#ifndef ZKQE_DIAGNOSTICS_DIAGNOSTICS_H
+#define ZKQE_DIAGNOSTICS_DIAGNOSTICS_H
 
 namespace zkqe {
 

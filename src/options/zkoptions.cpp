@@ -10,7 +10,7 @@
 
 #include "zkqe_output.h"
 
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <cstdlib>
 #include <cstring>

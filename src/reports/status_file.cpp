@@ -7,7 +7,7 @@
 
 #include "zkqe_output.h"
 #include "platform/platform.h"
-#include "reports/locks/process_mutexes.h"
+#include "locks/process_mutexes.h"
 
 #include <cerrno>
 #include <cstdlib>

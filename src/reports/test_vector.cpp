@@ -13,7 +13,7 @@
 // A name that fits is stored and compared exactly as the field holds it.
 #include "zktest_vector.h"
 
-#include "driver/diagnostics/diagnostics.h"
+#include "diagnostics/diagnostics.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,7 @@
 // the process-wide counts and the user-defined fatal error.
 //
 // A passing assertion takes no lock and makes no call: it counts inline into
-// its thread's own slot (reports/locks/counters.h) and writes nothing else,
+// its thread's own slot (locks/counters.h) and writes nothing else,
 // not even lastAssertionFailed when that is already false, so threads
 // asserting on one object do not contend for any memory. A thread's first
 // assertion and every failure go through finishAssertion_. A failure is reported entirely under the
@@ -14,7 +14,7 @@
 
 #include "reports/failure_context.h"
 #include "reports/failure_listener.h"
-#include "reports/locks/counters.h"
+#include "locks/counters.h"
 #include "reports/report_writer.h"
 
 #include <string>
