@@ -27,7 +27,7 @@
 #include "diagnostics/diagnostics.h"
 #include "platform/platform.h"
 #include "reports/report_layout.h"
-#include "reports/report_support.h"
+#include "reports/report_files.h"
 #include "reports/report_writer.h"
 
 #include <atomic>

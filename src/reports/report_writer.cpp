@@ -12,7 +12,7 @@
 #include "zkqe_output.h"
 #include "platform/platform.h"
 #include "reports/report_layout.h"
-#include "reports/report_support.h"
+#include "reports/report_files.h"
 
 namespace zkqe {
 

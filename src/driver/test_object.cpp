@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // ZKQETest itself: construction with its defaults, copying, destruction, the
-// accessors and setters. The run (go(), the flags) is in zktest_run.cpp; the
-// report writers, assertions and string helpers are in reports/.
+// accessors and setters. The run (go(), the flags) is in run.cpp; the report
+// writers, assertions and string helpers are in the reports layer.
 //
 // Ownership: every string field is null or a malloc'ed copy owned by the
 // object; the mutex is owned; the stream's buffer is shared with copies of
@@ -11,7 +11,7 @@
 
 #include "zkqe_status.h"
 #include "diagnostics/diagnostics.h"
-#include "reports/report_support.h"
+#include "reports/report_files.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Internal helpers shared by the test object's report writers (reports/) and
-// its run driver (driver/). Nothing here is exported.
+// Report files: how one is opened, named and closed, how a write that did
+// not reach it is counted and told, and how a null text is printed. Shared by
+// the report writers here and the run driver above; nothing here is exported.
 //
 // The fatal ends they share (out of memory, usage errors, failed opens) are
 // in diagnostics/diagnostics.h, below every layer that writes.
-#ifndef ZKQE_REPORTS_REPORT_SUPPORT_H
-#define ZKQE_REPORTS_REPORT_SUPPORT_H
+#ifndef ZKQE_REPORTS_REPORT_FILES_H
+#define ZKQE_REPORTS_REPORT_FILES_H
 
 #include <cstddef>
 #include <cstdio>

@@ -14,7 +14,7 @@
 #include "diagnostics/diagnostics.h"
 #include "driver/safety_nets.h"
 #include "reports/report_layout.h"
-#include "reports/report_support.h"
+#include "reports/report_files.h"
 #include "reports/report_writer.h"
 
 #include <cerrno>
