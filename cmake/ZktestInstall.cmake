@@ -11,7 +11,8 @@ install(TARGETS zktest zktest_main zktest_memcheck EXPORT zktestTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-# Only include/ holds public headers; internal ones stay beside their sources.
+# include/ holds the public headers and, in internal/, the machinery that
+# their macros expand to; the library's own headers stay in src/.
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zktest
   FILES_MATCHING PATTERN "*.h")
 

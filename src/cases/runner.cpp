@@ -2,7 +2,7 @@
 // The case runner: one ZKQETest whose body runs the selected cases, each
 // under its own function tag, each leaf section as a run of its own.
 //
-// What ends a case's run: its end, a fatal check (zkqe::RequireAbort) or an
+// What ends a case's run: its end, a fatal check (zktest::RequireAbort) or an
 // exception, which is a failure of the case; the next run or case follows.
 // tooManyFailures is the one exception that passes through, so go() ends the
 // run at the failure limit as it does for any test.

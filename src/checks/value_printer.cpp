@@ -4,7 +4,7 @@
 // line structure: a control character or line break becomes its C escape
 // (\n, \t, \x01...), and the quote of a string or character is escaped
 // inside it. Bytes from 0x80 up pass unchanged, so UTF-8 text stays legible.
-#include "zktest_checks.h"
+#include "internal/zktest_value_printer.h"
 
 #include <cmath>
 #include <cstdint>

@@ -8,7 +8,7 @@
 // force after go() returns.
 #include "zkqe_test.h"
 
-#include "zkqe_check.h"
+#include "internal/zktest_require_abort.h"
 #include "zkqe_output.h"
 #include "zkqe_status.h"
 #include "diagnostics/diagnostics.h"

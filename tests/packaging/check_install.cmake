@@ -22,7 +22,7 @@ function(run what)
 endfunction()
 
 run("cmake --install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage} --config ${BUILD_TYPE})
-file(GLOB public RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
+file(GLOB_RECURSE public RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
 file(GLOB_RECURSE installed RELATIVE ${stage}/${INCLUDEDIR}/zktest ${stage}/${INCLUDEDIR}/zktest/*)
 list(SORT public)
 list(SORT installed)
