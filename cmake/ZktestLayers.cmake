@@ -9,7 +9,12 @@
 #  - symbols: each layer is also linked on its own, with the layers below it,
 #    into a shared library that may leave no symbol undefined, so a call
 #    into a higher layer does not link.
-# zktest and zktest_static are built from the objects of every layer.
+# zktest and zktest_static are built from the objects of every layer but a
+# SEPARATE one, whose objects go into a static library of their own that
+# programs link beside zktest (memcheck, the program's allocation
+# operators). Such a layer is compiled as a user of the shared library, and
+# its symbol check links it against the checks of the layers it names, so a
+# call to anything they do not export does not link either.
 
 set(ZKTEST_LAYER_VIEWS ${CMAKE_BINARY_DIR}/zktest-layers)
 # Sanitizer runtimes are linked into programs, not shared libraries, so the
@@ -32,10 +37,10 @@ function(zktest_view_header original entry)
   endif()
 endfunction()
 
-# zktest_layer(<name> SOURCES <file>... [PUBLIC_HEADERS <name under include/>...]
+# zktest_layer(<name> [SEPARATE] SOURCES <file>... [PUBLIC_HEADERS <name under include/>...]
 #              [INTERNAL_HEADERS <path from src/>...] [DEPENDS <layer>...])
 function(zktest_layer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_HEADERS;INTERNAL_HEADERS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "SEPARATE" "" "SOURCES;PUBLIC_HEADERS;INTERNAL_HEADERS;DEPENDS" ${ARGN})
   set(target zktest_layer_${name})
   add_library(${target} OBJECT ${ARG_SOURCES})
 
@@ -62,7 +67,6 @@ function(zktest_layer name)
   list(REMOVE_DUPLICATES closure)
   set_property(GLOBAL PROPERTY ZKTEST_LAYER_CLOSURE_${name} ${closure})
 
-  target_compile_definitions(${target} PUBLIC ZKQE_BUILDING_LIBRARY)
   if(MINGW)
     # The ISO stdio gives %lld, %zu and %Lg their C99 meaning, as on the
     # other builds.
@@ -70,18 +74,30 @@ function(zktest_layer name)
   endif()
   zktest_enable_warnings(${target})
 
-  set_property(GLOBAL APPEND PROPERTY ZKTEST_LAYERS ${name})
-  foreach(source IN LISTS ARG_SOURCES)
-    get_filename_component(source ${source} ABSOLUTE)
-    set_property(GLOBAL APPEND PROPERTY ZKTEST_LIBRARY_SOURCES ${source})
-  endforeach()
+  if(NOT ARG_SEPARATE)
+    # Each layer's own sources export what they define; a layer above sees
+    # the declarations as the library's, a separate one as a user's.
+    target_compile_definitions(${target} PRIVATE ZKQE_BUILDING_LIBRARY)
+    set_property(GLOBAL APPEND PROPERTY ZKTEST_LAYERS ${name})
+    foreach(source IN LISTS ARG_SOURCES)
+      get_filename_component(source ${source} ABSOLUTE)
+      set_property(GLOBAL APPEND PROPERTY ZKTEST_LIBRARY_SOURCES ${source})
+    endforeach()
+  endif()
 
   if(ZKTEST_CHECK_LAYER_SYMBOLS)
-    set(objects)
-    foreach(layer IN LISTS closure)
-      list(APPEND objects $<TARGET_OBJECTS:zktest_layer_${layer}>)
-    endforeach()
-    add_library(zktest_layer_check_${name} SHARED ${objects})
+    if(ARG_SEPARATE)
+      add_library(zktest_layer_check_${name} SHARED $<TARGET_OBJECTS:${target}>)
+      foreach(lower IN LISTS ARG_DEPENDS)
+        target_link_libraries(zktest_layer_check_${name} PRIVATE zktest_layer_check_${lower})
+      endforeach()
+    else()
+      set(objects)
+      foreach(layer IN LISTS closure)
+        list(APPEND objects $<TARGET_OBJECTS:zktest_layer_${layer}>)
+      endforeach()
+      add_library(zktest_layer_check_${name} SHARED ${objects})
+    endif()
     target_link_libraries(zktest_layer_check_${name} PRIVATE Threads::Threads)
     if(NOT APPLE)
       target_link_options(zktest_layer_check_${name} PRIVATE -Wl,--no-undefined)
@@ -93,7 +109,8 @@ function(zktest_layer name)
   endif()
 endfunction()
 
-# The objects of every layer, for the libraries built from all of them.
+# The objects of every layer but the separate ones, for the libraries built
+# from all of them.
 function(zktest_all_layer_objects out)
   get_property(layers GLOBAL PROPERTY ZKTEST_LAYERS)
   set(objects)

@@ -5,10 +5,11 @@
 //
 // The library never replaces the global allocation operators and never
 // enters blocks into the table: a tool that performs checked allocation
-// (zktest::memcheck is one) writes blocks in the format below, keeps
-// ZKMemStatsImp::blockTable sorted or lends the instance an index of its own
-// (ZKMemStatsImp::blockIndex), moves the counters and calls the handlers and
-// loggers itself.
+// writes blocks in the format below, keeps ZKMemStatsImp::blockTable sorted,
+// moves the counters and calls the handlers and loggers itself.
+// (zktest::memcheck, the library's own, lends the instance an index of its
+// blocks instead of sorting the table, through hooks that are not an
+// interface.)
 //
 // Ownership: the instance, its ZKMemStatsImp and both loggers live in static
 // storage of the library and are never destroyed. Only ZKMemStats::reset
@@ -286,18 +287,6 @@ public:
     void* allocateBlock(unsigned int size, unsigned int kind, long& sequence);
     void deallocateBlock(void* p, unsigned int kind, long& sequence);
 
-    // statusOf's checks after the table lookup, for a block known to be
-    // live: NoError, InvalidHeader or InvalidTrailer.
-    static ZKMemStats::ReportableErrors checkLiveBlock(const void* p);
-
-    // Calls the handler of `error` (one bit) with the error's name, as the
-    // log writes it; returns what the handler returned.
-    int callHandler(ZKMemStats::ReportableErrors error);
-
-    // Called before the instance is first made, keeps its first-use warning
-    // from being written: a checked allocator replaces the operators.
-    static void noteOperatorsReplaced();
-
     ZKQEMutex mutex;
     ZKMemStats::ErrorHandler errorHandlers[kErrorHandlerCount];
     ZKStatsLoggerInterface* currentLogger;
@@ -305,16 +294,6 @@ public:
     long counters[kCounterCount];
     ZKStatsLoggerInterface* disabledLogger;
     ZKStatsLoggerInterface* enabledLogger;
-
-    // An allocation tool's own index of its blocks, so that an allocation
-    // need not move the sorted array; null (the array is the truth) until a
-    // tool sets it. statusOf asks isLive; first() has sortTable rewrite
-    // blockTable, in address order, from the index.
-    struct BlockIndex {
-        bool (*isLive)(const void* p);
-        void (*sortTable)(BlockTable& table);
-    };
-    const BlockIndex* blockIndex;
 };
 
 #endif

@@ -17,6 +17,7 @@
 #include "zkmemstats.h"
 
 #include "memcheck/block_index.h"
+#include "memstats/allocator_hooks.h"
 
 #include <algorithm>
 #include <atomic>
@@ -31,6 +32,7 @@ namespace {
 
 using Imp = ZKMemStatsImp;
 using zkqe::BlockIndex;
+namespace hooks = zktest::allocator_hooks;
 
 zkqe::BlockIndex blocks;
 bool tableSorted = true;
@@ -72,7 +74,7 @@ void sortTable(Imp::BlockTable& table) {
     tableSorted = true;
 }
 
-const Imp::BlockIndex kIndex = {isLive, sortTable};
+const hooks::BlockIndex kIndex = {isLive, sortTable};
 
 void reportLeaks();
 
@@ -82,11 +84,11 @@ ZKMemStats* stats() {
     // Before the instance exists, so that it writes no warning that the
     // operators are not replaced. A nested first call (the instance's own
     // configuration allocates) finds the instance made already.
-    ZKMemStatsImp::noteOperatorsReplaced();
+    hooks::noteOperatorsReplaced();
     ZKMemStats* made = ZKMemStats::instance();
     ZKQEMutexGuard guard(made->imp->mutex);
     if (theStats.load(std::memory_order_relaxed) == nullptr) {
-        made->imp->blockIndex = &kIndex;
+        hooks::lendBlockIndex(&kIndex);
         theStats.store(made, std::memory_order_release);
         // Registered at the first allocation, so it runs after the exit-time
         // work of everything that allocated later.
@@ -185,7 +187,7 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
     }
     if (error == ZKMemStats::NoError)
         return user;
-    imp->callHandler(error);
+    hooks::callHandler(*imp, error);
     if (nothrow)
         return nullptr;
     throw std::bad_alloc();
@@ -217,7 +219,7 @@ void release(void* p, ZKMemStats::BlockKind kind) {
             const bool fieldsIntact =
                 header.address == p &&
                 (header.kind == ZKMemStats::ScalarBlock || header.kind == ZKMemStats::ArrayBlock);
-            misuse[0] = ZKMemStatsImp::checkLiveBlock(p);
+            misuse[0] = hooks::checkLiveBlock(p);
             if (fieldsIntact && header.kind != kind) {
                 misuse[1] = ZKMemStats::AllocDeallocMismatch;
                 imp->counters[Imp::MismatchedBlocksCounter]++;
@@ -235,7 +237,7 @@ void release(void* p, ZKMemStats::BlockKind kind) {
     int keep = 0;
     for (ZKMemStats::ReportableErrors error : misuse)
         if (error != ZKMemStats::NoError)
-            keep |= imp->callHandler(error);
+            keep |= hooks::callHandler(*imp, error);
     if (!releasable || keep != 0)
         return;
     ZKQEMutexGuard guard(imp->mutex);
@@ -265,7 +267,7 @@ void reportLeaks() {
 
 // A program that asks for the instance before its first allocation gets no
 // warning that the operators are not replaced either.
-const bool operatorsNoted = (ZKMemStatsImp::noteOperatorsReplaced(), true);
+const bool operatorsNoted = (hooks::noteOperatorsReplaced(), true);
 
 } // namespace
 

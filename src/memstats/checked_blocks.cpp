@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Checked blocks and statistics: the error-name table, the block table with
 // statusOf and the iteration, the counters and their accessors, the error
-// handlers, ZKMemStatsImp and the pass-through allocation entry points.
+// handlers, the checked allocator's hooks, ZKMemStatsImp and the
+// pass-through allocation entry points.
 //
 // Only ZKMemStats::reset takes the facility's lock. The table, its iteration
 // cursor and the counters are read and written without it: whatever fills
 // the table serialises its own calls.
 #include "zkmemstats.h"
 
+#include "memstats/allocator_hooks.h"
 #include "memstats/memstats_internal.h"
 
 #include <cstdlib>
@@ -95,6 +97,10 @@ namespace {
 using BlockTable = ZKMemStatsImp::BlockTable;
 using BlockEntry = ZKMemStatsImp::BlockEntry;
 
+// The checked allocator's index of its blocks, once it lends it; until then
+// the sorted table is the truth.
+const zktest::allocator_hooks::BlockIndex* lentIndex = nullptr;
+
 std::uintptr_t addressOf(const void* p) {
     return reinterpret_cast<std::uintptr_t>(p);
 }
@@ -156,21 +162,21 @@ int ZKMemStats::abortOnError(ReportableErrors, const char*) {
 }
 
 ZKMemStats::ReportableErrors ZKMemStats::statusOf(void* p) const {
-    if (imp->blockIndex != nullptr) {
-        if (!imp->blockIndex->isLive(p))
+    if (lentIndex != nullptr) {
+        if (!lentIndex->isLive(p))
             return StrayDelete;
     } else {
         const BlockEntry* entry = findEntry(imp->blockTable, p);
         if (entry == nullptr || entry->state <= 0)
             return StrayDelete;
     }
-    return ZKMemStatsImp::checkLiveBlock(p);
+    return zktest::allocator_hooks::checkLiveBlock(p);
 }
 
 void* ZKMemStats::first() const {
     BlockTable& table = imp->blockTable;
-    if (imp->blockIndex != nullptr)
-        imp->blockIndex->sortTable(table);
+    if (lentIndex != nullptr)
+        lentIndex->sortTable(table);
     if (table.entries == nullptr)
         return nullptr;
     table.cursor = 0;
@@ -253,14 +259,20 @@ void ZKMemStats::deallocateArrayBlock(void* p) {
     std::free(p);
 }
 
-// ---- ZKMemStatsImp ------------------------------------------------------
+// ---- the checked allocator's hooks -------------------------------------
 
-int ZKMemStatsImp::callHandler(ZKMemStats::ReportableErrors error) {
-    const int row = zkqe::errorRow(error);
-    return errorHandlers[row](error, zkqe::errorNames[row]);
+namespace zktest::allocator_hooks {
+
+void lendBlockIndex(const BlockIndex* index) {
+    lentIndex = index;
 }
 
-ZKMemStats::ReportableErrors ZKMemStatsImp::checkLiveBlock(const void* p) {
+int callHandler(ZKMemStatsImp& imp, ZKMemStats::ReportableErrors error) {
+    const int row = zkqe::errorRow(error);
+    return imp.errorHandlers[row](error, zkqe::errorNames[row]);
+}
+
+ZKMemStats::ReportableErrors checkLiveBlock(const void* p) {
     const auto* user = static_cast<const unsigned char*>(p);
     ZKMemStats::BlockHeader header;
     std::memcpy(&header, user - ZKMemStats::kHeaderOffset, sizeof header);
@@ -275,6 +287,10 @@ ZKMemStats::ReportableErrors ZKMemStatsImp::checkLiveBlock(const void* p) {
     return ZKMemStats::NoError;
 }
 
+} // namespace zktest::allocator_hooks
+
+// ---- ZKMemStatsImp ------------------------------------------------------
+
 ZKMemStatsImp::ZKMemStatsImp() : mutex() {
     for (auto& handler : errorHandlers)
         handler = ZKMemStats::ignoreError;
@@ -287,7 +303,6 @@ ZKMemStatsImp::ZKMemStatsImp() : mutex() {
     enabledLogger = zkqe::theEnabledLogger();
     disabledLogger = zkqe::theDisabledLogger();
     currentLogger = disabledLogger;
-    blockIndex = nullptr;
     reset();
 }
 

@@ -13,6 +13,7 @@
 #include "zkoptions.h"
 #include "zkqe_output.h"
 
+#include "memstats/allocator_hooks.h"
 #include "memstats/memstats_internal.h"
 
 #include <cstdio>
@@ -94,7 +95,7 @@ void* errorOptionHandler(char*** cursor, void* context) {
 
 } // namespace zkqe
 
-void ZKMemStatsImp::noteOperatorsReplaced() {
+void zktest::allocator_hooks::noteOperatorsReplaced() {
     operatorsReplaced = true;
 }
 
