@@ -47,10 +47,9 @@ else()
   set(ZKTEST_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}/zktest")
 endif()
 set(ZKTEST_PC_CFLAGS "")
-if(MINGW)
-  # Test programs need the ISO stdio too (see the top-level CMakeLists.txt).
-  set(ZKTEST_PC_CFLAGS " -D__USE_MINGW_ANSI_STDIO=1")
-endif()
+foreach(definition IN LISTS ZKTEST_INTERFACE_DEFINITIONS)
+  string(APPEND ZKTEST_PC_CFLAGS " -D${definition}")
+endforeach()
 configure_file(cmake/zktest.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc @ONLY)
 configure_file(cmake/zktest-memcheck.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc

@@ -17,6 +17,16 @@
 # call to anything they do not export does not link either.
 
 set(ZKTEST_LAYER_VIEWS ${CMAKE_BINARY_DIR}/zktest-layers)
+
+# Compile definitions of the library's interface: every layer, the libraries
+# built from them and every program that uses them (through the CMake
+# package's targets and the pkg-config file) compile with these.
+set(ZKTEST_INTERFACE_DEFINITIONS "")
+if(MINGW)
+  # The ISO stdio gives %lld, %zu and %Lg their C99 meaning, as on the other
+  # builds; test programs need it too, so it is part of the interface.
+  list(APPEND ZKTEST_INTERFACE_DEFINITIONS __USE_MINGW_ANSI_STDIO=1)
+endif()
 # Sanitizer runtimes are linked into programs, not shared libraries, so the
 # symbol check cannot run in those builds; the header check still does.
 if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
@@ -67,11 +77,7 @@ function(zktest_layer name)
   list(REMOVE_DUPLICATES closure)
   set_property(GLOBAL PROPERTY ZKTEST_LAYER_CLOSURE_${name} ${closure})
 
-  if(MINGW)
-    # The ISO stdio gives %lld, %zu and %Lg their C99 meaning, as on the
-    # other builds.
-    target_compile_definitions(${target} PUBLIC __USE_MINGW_ANSI_STDIO=1)
-  endif()
+  target_compile_definitions(${target} PUBLIC ${ZKTEST_INTERFACE_DEFINITIONS})
   zktest_enable_warnings(${target})
 
   if(NOT ARG_SEPARATE)
