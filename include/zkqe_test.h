@@ -22,6 +22,14 @@
 // its mutex, its stream handle, its table of report files and its joined
 // command line. Its mutex serialises the object's report output; it may be
 // held while a process-wide counter mutex is taken, never the reverse.
+//
+// One class, two layers: this header and the object's assertions, tags,
+// report output and string helpers belong to the reports layer
+// (src/reports); its constructors, destructor, settings, flags and go()
+// belong to the run driver above it (src/driver). The virtual table goes
+// with the destructor and names processDefaultArguments, whose flags arm the
+// driver's alarm and crash guard, so the object's life cannot sit lower.
+// zktest::setCrashNote, at the end, is the driver's too.
 #ifndef ZKQE_TEST_H
 #define ZKQE_TEST_H
 
