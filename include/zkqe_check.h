@@ -14,10 +14,10 @@
 //
 // Each macro is one expression: it evaluates every argument exactly once,
 // stands as a single statement after an `if` without braces, and yields the
-// assertion's result (true when it passed). ZKQE_CHECK takes messages,
-// streamed after it (ZKQE_CHECK(ok) << "row " << i), and ZKQE_CHECK_NEAR a
-// third argument, a tolerance, which makes it a value check: zktest_checks.h
-// describes both and adds the other value checks.
+// assertion's result (true when it passed). ZKQE_CHECK_NEAR with a third
+// argument, a tolerance, is a value check, and with zktest_checks.h, which
+// adds the other value checks, ZKQE_CHECK takes messages streamed after it
+// (ZKQE_CHECK(ok) << "row " << i). This header needs only C++11.
 #ifndef ZKQE_CHECK_H
 #define ZKQE_CHECK_H
 

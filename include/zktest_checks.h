@@ -28,9 +28,10 @@
 #ifndef ZKTEST_CHECKS_H
 #define ZKTEST_CHECKS_H
 
-// ZKQE_CHECK, ZKQE_CHECK_ID, ZKQE_CHECK_SMALL and ZKQE_CHECK_NEAR, and the
-// machinery every check expands to.
+// ZKQE_CHECK, ZKQE_CHECK_ID, ZKQE_CHECK_SMALL and ZKQE_CHECK_NEAR; with the
+// value printer below, ZKQE_CHECK takes messages too.
 #include "zkqe_check.h"
+#include "internal/zktest_value_checks.h"
 
 #define ZKQE_CHECK_EQ_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, eq, __VA_ARGS__)
 #define ZKQE_CHECK_NE_ON(test, ...) ZKQE_VALUE_CHECK_(test, false, ne, __VA_ARGS__)

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Not an interface: machinery that the check macros of zkqe_check.h and
-// zktest_checks.h expand to, reached only through them. Anything here may
-// change or go without notice.
+// Not an interface: machinery that the value checks of zktest_checks.h
+// expand to, reached only through that header. Anything here may change or
+// go without notice.
 //
-// The value printer: ValueText, the text failures are built in, the
-// exported formatters behind every value and message, and the templates
-// that pick a formatter for a value's type.
+// The value printer of the value checks: the exported formatters behind
+// every value and message, and the templates that pick a formatter for a
+// value's type.
 #ifndef ZKTEST_INTERNAL_VALUE_PRINTER_H
 #define ZKTEST_INTERNAL_VALUE_PRINTER_H
 
 #include "zkqe_export.h"
+#include "internal/zktest_check_site.h"
 
 // Few and small standard headers: every file of cases pays for them, which
 // is why the few type traits the value printer needs are written below.
@@ -17,43 +18,6 @@
 #include <iosfwd>
 
 namespace zktest {
-
-// A text the library grows; the checks' values and messages are built in it.
-class ZKQE_API ValueText {
-public:
-    ValueText() = default;
-    // Inline, so a passing check, which never fills one, makes no call.
-    ~ValueText() {
-        if (data_ != nullptr)
-            release();
-    }
-    ValueText(ValueText&& other) noexcept
-        : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
-        other.data_ = nullptr;
-        other.size_ = other.capacity_ = 0;
-    }
-    ValueText& operator=(ValueText&& other) noexcept {
-        char* const mine = data_;
-        data_ = other.data_;
-        size_ = other.size_;
-        capacity_ = other.capacity_;
-        other.data_ = mine; // released with `other`
-        other.size_ = other.capacity_ = 0;
-        return *this;
-    }
-    ValueText(const ValueText&) = delete;
-    ValueText& operator=(const ValueText&) = delete;
-    void append(const char* text, std::size_t length);
-    void append(const char* text);
-    const char* c_str() const { return size_ == 0 ? "" : data_; }
-    std::size_t size() const { return size_; }
-
-private:
-    void release();
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
 
 // The formatters behind every value and message.
 ZKQE_API void appendValue(ValueText& out, long long value);
@@ -87,13 +51,8 @@ ZKQE_API void appendBinaryText(ValueText& out, const char* name, const char* op,
 
 namespace detail {
 
-template <bool B> struct Bool { static constexpr bool value = B; };
-using True = Bool<true>;
-using False = Bool<false>;
 template <class...> using VoidT = void;
 template <class T> T&& declval() noexcept;
-template <bool, class A, class B> struct Pick { using type = A; };
-template <class A, class B> struct Pick<false, A, B> { using type = B; };
 
 template <class A, class B> struct IsSame : False {};
 template <class A> struct IsSame<A, A> : True {};
@@ -109,9 +68,6 @@ template <class T> struct Decay<T[]> { using type = T*; };
 template <class T, std::size_t N> struct Decay<T[N]> { using type = T*; };
 template <class R, class... A> struct Decay<R(A...)> { using type = R (*)(A...); };
 template <class T> using DecayT = typename Decay<T>::type;
-
-// The compilers' own traits, wrapped: a signature may not name them bare.
-template <class Base, class Derived> struct IsBaseOf : Bool<__is_base_of(Base, Derived)> {};
 
 template <class T> struct IsPointer : False {};
 template <class T> struct IsPointer<T*> : True {};

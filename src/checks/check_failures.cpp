@@ -2,7 +2,7 @@
 // The failure texts of the checks that are not built inline: two-argument
 // texts, tolerance, exceptions; and the scoped messages of ZKQE_INFO, kept
 // on the reports' per-thread list so that every failure carries them.
-#include "internal/zktest_check_site.h"
+#include "internal/zktest_value_checks.h"
 
 #include "reports/failure_context.h"
 
