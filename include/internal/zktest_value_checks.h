@@ -56,10 +56,11 @@ Outcome describeComparison(const char* arguments, Op op, const A& a, const B& b)
     const Outcome outcome = newFailure();
     ValueText& text = *outcome.failure;
     appendBinaryText(text, opName(op), opSymbol(op), arguments);
+    ValueText left, right;
+    appendOne(left, a);
+    appendOne(right, b);
     text.append(" (");
-    appendAny(text, a);
-    text.append(" vs ");
-    appendAny(text, b);
+    appendComparedValues(text, left, right);
     text.append(")");
     return outcome;
 }

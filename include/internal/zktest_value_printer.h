@@ -42,6 +42,9 @@ ZKQE_API void appendStreamed(ValueText& out, void (*write)(std::ostream&, const 
 ZKQE_API void appendUnprintable(ValueText& out, std::size_t size);
 // Keeps the start and end of what was appended since `from`, when long.
 ZKQE_API void shortenFrom(ValueText& out, std::size_t from);
+// "a vs b" from two printed values; long ones are cut around where they
+// first differ, and that place is named.
+ZKQE_API void appendComparedValues(ValueText& out, const ValueText& a, const ValueText& b);
 // The exception being handled: its type and, for a std::exception, what().
 ZKQE_API void appendCurrentException(ValueText& out);
 // "a == b" from the text "a, b" of a two-argument check, when the text has

@@ -185,4 +185,129 @@ void shortenFrom(ValueText& out, std::size_t from) {
     out = std::move(shortened);
 }
 
+namespace {
+
+// Printed text is walked a character at a time, an escape the printer wrote
+// ("\\n", "\\x01", ...) counting as the one character it stands for.
+std::size_t printedCharLength(const char* text, std::size_t at, std::size_t size) {
+    if (text[at] != '\\' || at + 1 >= size)
+        return 1;
+    return text[at + 1] == 'x' ? 4 : 2;
+}
+
+bool isPrintedLineBreak(const char* text, std::size_t at, std::size_t length) {
+    return length == 2 && text[at] == '\\' && text[at + 1] == 'n';
+}
+
+// Where two printed values first differ, and what surrounds it in each.
+struct Difference {
+    std::size_t at[2] = {0, 0};        // printed offset of the difference
+    std::size_t lineStart[2] = {0, 0}; // printed offset of its line
+    std::size_t offset = 0; // characters before it, an escape as one, a shared opening quote none
+    std::size_t line = 1;
+    bool multiline = false;
+};
+
+Difference findDifference(const ValueText& a, const ValueText& b) {
+    Difference found;
+    const char* text[2] = {a.c_str(), b.c_str()};
+    const std::size_t size[2] = {a.size(), b.size()};
+    std::size_t i = 0, j = 0;
+    while (i < size[0] && j < size[1]) {
+        const std::size_t n = printedCharLength(text[0], i, size[0]);
+        const std::size_t m = printedCharLength(text[1], j, size[1]);
+        if (n != m || i + n > size[0] || j + m > size[1] ||
+            std::memcmp(text[0] + i, text[1] + j, n) != 0)
+            break;
+        i += n;
+        j += m;
+        ++found.offset;
+        if (isPrintedLineBreak(text[0], i - n, n)) {
+            ++found.line;
+            found.multiline = true;
+            found.lineStart[0] = i;
+            found.lineStart[1] = j;
+        }
+    }
+    found.at[0] = i;
+    found.at[1] = j;
+    // Offsets count from a string's first character, as its index does.
+    if (found.offset > 0 && (text[0][0] == '"' || text[0][0] == '\''))
+        --found.offset;
+    for (int side = 0; side < 2 && !found.multiline; ++side)
+        for (std::size_t k = found.at[side]; k + 1 < size[side];
+             k += printedCharLength(text[side], k, size[side]))
+            if (isPrintedLineBreak(text[side], k, printedCharLength(text[side], k, size[side])))
+                found.multiline = true;
+    return found;
+}
+
+// Never starts or ends inside an escape, so a cut value still reads back.
+std::size_t alignToCharacter(const char* text, std::size_t from, std::size_t to, std::size_t size) {
+    std::size_t at = from;
+    while (at < to) {
+        const std::size_t next = at + printedCharLength(text, at, size);
+        if (next > to)
+            break;
+        at = next;
+    }
+    return at;
+}
+
+constexpr std::size_t kKeptBeforeDifference = 40;
+
+// One value's window on the difference: from its line's start, or a little
+// before the difference, to its line's end or the longest value's length.
+void appendWindow(ValueText& out, const ValueText& value, std::size_t difference,
+                  std::size_t lineStart) {
+    const char* text = value.c_str();
+    const std::size_t size = value.size();
+    std::size_t start = difference > kKeptBeforeDifference ? difference - kKeptBeforeDifference : 0;
+    if (start < lineStart)
+        start = lineStart;
+    start = alignToCharacter(text, 0, start, size);
+    std::size_t end = start;
+    while (end < size && end - start < kLongestValue) {
+        const std::size_t n = printedCharLength(text, end, size);
+        if (end >= difference && isPrintedLineBreak(text, end, n))
+            break;
+        if (end + n - start > kLongestValue)
+            break;
+        end += n;
+    }
+    if (start > 0)
+        out.append("...");
+    out.append(text + start, end - start);
+    if (end < size)
+        out.append("...");
+}
+
+} // namespace
+
+void appendComparedValues(ValueText& out, const ValueText& a, const ValueText& b) {
+    const Difference difference = findDifference(a, b);
+    const bool same = difference.at[0] == a.size() && difference.at[1] == b.size();
+    if (same || (a.size() <= kLongestValue && b.size() <= kLongestValue)) {
+        // Short values read whole; equal long ones (an ordering check) keep their ends.
+        const std::size_t left = out.size();
+        out.append(a.c_str(), a.size());
+        shortenFrom(out, left);
+        out.append(" vs ");
+        const std::size_t right = out.size();
+        out.append(b.c_str(), b.size());
+        shortenFrom(out, right);
+        return;
+    }
+    appendWindow(out, a, difference.at[0], difference.lineStart[0]);
+    out.append(" vs ");
+    appendWindow(out, b, difference.at[1], difference.lineStart[1]);
+    char where[96];
+    if (difference.multiline)
+        std::snprintf(where, sizeof where, ", first difference at offset %zu, line %zu",
+                      difference.offset, difference.line);
+    else
+        std::snprintf(where, sizeof where, ", first difference at offset %zu", difference.offset);
+    out.append(where);
+}
+
 } // namespace zktest
