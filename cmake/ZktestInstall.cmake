@@ -52,6 +52,7 @@ foreach(definition IN LISTS ZKTEST_INTERFACE_DEFINITIONS)
 endforeach()
 configure_file(cmake/zktest.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc @ONLY)
 configure_file(cmake/zktest-memcheck.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc @ONLY)
+configure_file(cmake/zktest-main.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zktest-main.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zktest.pc ${CMAKE_CURRENT_BINARY_DIR}/zktest-memcheck.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  ${CMAKE_CURRENT_BINARY_DIR}/zktest-main.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})

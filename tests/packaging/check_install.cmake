@@ -6,7 +6,8 @@
 # same program builds from `pkg-config --cflags --libs zktest` and runs.
 # Everything is written under WORK_DIR, emptied first.
 # -D: BUILD_DIR SOURCE_DIR WORK_DIR CONSUMER_DIR VERSION LIBDIR INCLUDEDIR
-#     GENERATOR MAKE_PROGRAM CXX_COMPILER CXX_FLAGS EXE_LINKER_FLAGS BUILD_TYPE PKG_CONFIG
+#     GENERATOR MAKE_PROGRAM CXX_COMPILER CXX_COMPILER_ID CXX_FLAGS EXE_LINKER_FLAGS BUILD_TYPE
+#     PKG_CONFIG
 set(stage ${WORK_DIR}/stage)
 set(build ${WORK_DIR}/consumer-build)
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -21,6 +22,13 @@ function(run what)
   set(output "${out}" PARENT_SCOPE)
 endfunction()
 
+# The warnings a strict team builds with; each one, met inside a zktest
+# header included with -I, would stop the consumer's build.
+set(strict -Wall -Wextra -Wconversion -Wshadow -Wold-style-cast -Wsign-conversion -Werror)
+if(CXX_COMPILER_ID STREQUAL "GNU")
+  list(APPEND strict -Wuseless-cast)
+endif()
+
 run("cmake --install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage} --config ${BUILD_TYPE})
 file(GLOB_RECURSE public RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
 file(GLOB_RECURSE installed RELATIVE ${stage}/${INCLUDEDIR}/zktest ${stage}/${INCLUDEDIR}/zktest/*)
@@ -34,7 +42,8 @@ run("configuring the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${build} -
   -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
   -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
   "-DCMAKE_EXE_LINKER_FLAGS=${EXE_LINKER_FLAGS}" -DCMAKE_PREFIX_PATH=${stage}
-  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DZKTEST_EXPECTED_VERSION=${VERSION})
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DZKTEST_EXPECTED_VERSION=${VERSION}
+  "-DZKTEST_STRICT_WARNINGS=${strict}")
 file(STRINGS ${build}/CMakeCache.txt found REGEX "^zktest_DIR:")
 string(FIND "${found}" "${stage}/" at)
 if(NOT at GREATER 0)
@@ -50,7 +59,8 @@ foreach(expected "#1: pass [.]+ +Passed" "#2: fail [.]+[*]+Failed" "#3: hang [.]
     "report: [^\n]*/zktest-runs/fail/fail[.]out" "#5: many [.]+[*]+Failed"
     "the report counts 256 failed assertion[(]s[)]" "## -       ID           = many"
     "[.][.][.] and 253 more failure block[(]s[)]" "#6: full [.]+[*]+Failed"
-    "WARNING: report [^\n]*full[.]out was not written whole" "5 tests failed out of 6")
+    "WARNING: report [^\n]*full[.]out was not written whole" "#7: strict_cases [.]+ +Passed"
+    "5 tests failed out of 7")
   if(NOT ctest_out MATCHES "${expected}")
     message(FATAL_ERROR "the consumer's ctest output lacks '${expected}':\n${ctest_out}")
   endif()
@@ -82,5 +92,16 @@ if(PKG_CONFIG)
   file(READ ${WORK_DIR}/run/zktest.sta status)
   if(NOT result EQUAL 0 OR NOT status STREQUAL "0")
     message(FATAL_ERROR "the program built with pkg-config's flags ended with ${result}")
+  endif()
+
+  # zktest-main brings main() for a program of cases.
+  run("pkg-config --cflags --libs zktest-main" ${PKG_CONFIG} --cflags --libs zktest-main)
+  separate_arguments(flags UNIX_COMMAND "${CXX_FLAGS} ${EXE_LINKER_FLAGS} ${output}")
+  run("building a program of cases with zktest-main's flags" ${CXX_COMPILER} ${strict}
+    ${CONSUMER_DIR}/cases.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/cases)
+  execute_process(COMMAND ${WORK_DIR}/cases WORKING_DIRECTORY ${WORK_DIR}/run RESULT_VARIABLE result
+    OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result EQUAL 0 OR NOT out MATCHES "cases 1 passed, 0 failed")
+    message(FATAL_ERROR "the program of cases built with pkg-config ended with ${result}:\n${out}")
   endif()
 endif()
