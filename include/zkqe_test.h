@@ -176,6 +176,9 @@ private:
     // Closes the report FILE and the stream; a failed close is reported
     // through perror with `closeFailedText`.
     void closeReport_(const char* closeFailedText);
+    // Closes the stream and the report at the end of a run or of the object,
+    // counting a failed close for go()'s warning rather than reporting it.
+    void finishReport_();
     // Releases a string field and stores a copy of `text` in it.
     void replaceString_(char*& field, const char* text);
 };

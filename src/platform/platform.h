@@ -106,10 +106,22 @@ void writeFaultText(std::FILE* file, const char* text, std::size_t length);
 // thread that holds the lock may be the one that hung or crashed. Nothing
 // happens where the C library's buffer is not known. Signal-safe.
 void drainWithoutLock(std::FILE* file);
+// For the alarm, an ordinary thread: drains `file` under its lock when the
+// lock comes within a short wait, so no byte is written twice by a race
+// with a thread flushing it; without the lock (the hung thread holds it) as
+// drainWithoutLock does.
+void drainBeforeAbort(std::FILE* file);
 // The FILE's own lock (recursive): a writer holding it keeps a block of
 // lines together against every other writer of that FILE.
 void lockFile(std::FILE* file);
 void unlockFile(std::FILE* file);
+// Hands `length` bytes to the OS for `file` in one write, after what the
+// FILE's buffer holds; only a short write makes a second one, for the rest.
+// The caller holds the FILE's lock, so no other writer of that FILE can come
+// between. Nothing is left in the C library's buffer: the runtime's flush at
+// exit, or a drain before a dying process ends, cannot write it again.
+// Returns false (errno set) when a write failed.
+bool writeWhole(std::FILE* file, const char* data, std::size_t length);
 
 // --- console ----------------------------------------------------------
 // Whether `file` is an interactive terminal, the only place colour belongs.

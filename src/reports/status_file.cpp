@@ -8,41 +8,10 @@
 #include "zkqe_output.h"
 #include "platform/platform.h"
 #include "locks/process_mutexes.h"
+#include "reports/report_files.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-
-namespace {
-
-// Joins directory and file name and gives the result the extension ".sta".
-// The extension is looked for after the last separator only, so a dot in the
-// directory part (such as ".") never swallows the file name.
-void buildStatusName(char* name, const char* directory, const char* fileName) {
-    const char separator = pathSeparator[0];
-    name[0] = '\0';
-    if (directory != nullptr && directory[0] != '\0') {
-        std::strcpy(name, directory);
-        const std::size_t length = std::strlen(name);
-        if (name[length - 1] != separator) {
-            name[length] = separator;
-            name[length + 1] = '\0';
-        }
-    }
-    std::strcat(name, fileName);
-
-    char* dot = std::strrchr(name, '.');
-    const char* lastSeparator = std::strrchr(name, separator);
-    const char* lastSlash = std::strrchr(name, '/');
-    if (lastSlash != nullptr && (lastSeparator == nullptr || lastSlash > lastSeparator))
-        lastSeparator = lastSlash;
-    if (dot != nullptr && (lastSeparator == nullptr || dot > lastSeparator))
-        std::strcpy(dot, ".sta");
-    else
-        std::strcat(name, ".sta");
-}
-
-} // namespace
 
 ZKQESingletonFileObject& ZKQESingletonFileObject::getZKQESingletonFileObject(const char* directory,
                                                                              const char* fileName) {
@@ -56,13 +25,8 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
         qe_fprintf(stderr, "*** ERROR: No file name specified\n");
         return;
     }
-    const std::size_t directoryLength = directory != nullptr ? std::strlen(directory) : 0;
-    char* name = static_cast<char*>(std::malloc(std::strlen(fileName) + directoryLength + 6));
-    if (name == nullptr) {
-        qe_fprintf(stderr, "*** ERROR: Could not alloc memory for filename string\n");
-        return;
-    }
-    buildStatusName(name, directory, fileName);
+    // Named by the report's own path rule, so it lands beside the report.
+    char* name = zkqe::statusPathFor(directory, fileName);
 
     zkqe::statusFileMutex.acquire();
     statusFile_ = qe_fopen(name, "w");
