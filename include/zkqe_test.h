@@ -171,7 +171,13 @@ private:
     // it, then clears the last-failed flag or reports the failure.
     bool finishAssertion_(const char* tag, const char* fileName, int lineNumber, bool passed,
                           const char* id);
+    // Opens primaryOutput, the stream's piece of this thread handed over
+    // first (prepareForFilePtrOutput) or not (openPrimaryOutput_).
     void prepareForFilePtrOutput();
+    void openPrimaryOutput_();
+    // Every thread's unended stream piece, written as it is: the report is
+    // about to end.
+    void handOverStreamPieces_();
     void closePrimaryOutput();
     // Closes the report FILE and the stream; a failed close is reported
     // through perror with `closeFailedText`.

@@ -98,6 +98,7 @@ int ZKQETest::go() {
     // summary go out under the mutex like every other writer's.
     mutex->acquire();
     prepareForFilePtrOutput();
+    handOverStreamPieces_();
     if (end == RunEnd::maxFailures)
         zkqe::writeEndLine(primaryOutput, zkqe::layout::kMaxFailuresEnd, detectedErrors_);
     else if (end == RunEnd::exception)

@@ -30,6 +30,7 @@
 #include "reports/report_layout.h"
 #include "reports/report_files.h"
 #include "reports/report_writer.h"
+#include "streams/stream_pieces.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -41,7 +42,7 @@ constexpr unsigned kSummaryPauseMilliseconds = 500;
 
 } // namespace
 
-void ZKQETest::prepareForFilePtrOutput() {
+void ZKQETest::openPrimaryOutput_() {
     if (primaryOutput != nullptr)
         return;
     outputStream.close();
@@ -53,6 +54,23 @@ void ZKQETest::prepareForFilePtrOutput() {
     primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
     if (primaryOutput == nullptr)
         zkqe::reportOpenFailed(fullOutputFileName, errno);
+}
+
+void ZKQETest::prepareForFilePtrOutput() {
+    openPrimaryOutput_();
+    // The stream borrows the open FILE at once, so that what a thread
+    // streamed while the report was between files goes out now, and the
+    // piece this thread began and has not ended goes first: its text was
+    // written before what the caller writes now.
+    if (qe_filebuf* buffer = outputStream.rdbuf()()) {
+        buffer->borrow(primaryOutput);
+        buffer->flush();
+    }
+}
+
+void ZKQETest::handOverStreamPieces_() {
+    if (qe_filebuf* buffer = outputStream.rdbuf()())
+        zkqe::StreamPieces::handOverAll(*buffer);
 }
 
 void ZKQETest::print(const char* text) {
@@ -67,8 +85,6 @@ qe_ofstream& ZKQETest::outStream() {
         if (fullOutputFileName == nullptr)
             zkqe::usageErrorBox("You must call the go() method before using outStream()!!");
         prepareForFilePtrOutput();
-        if (qe_filebuf* buffer = outputStream.rdbuf()())
-            buffer->borrow(primaryOutput);
     }
     if (!outputStream.is_open())
         std::abort();
@@ -115,6 +131,7 @@ void ZKQETest::callExit() {
     // lines.
     mutex->acquire();
     prepareForFilePtrOutput();
+    handOverStreamPieces_();
     zkqe::writeExitEnd(primaryOutput, detectedErrors_,
                        ZKQESingletonAssertionFailedCounter::getCount());
     outputStream.close();
@@ -125,7 +142,9 @@ void ZKQETest::callExit() {
 
 void ZKQETest::finishReport_() {
     ZKQEMutexGuard guard(mutex);
-    // The stream lets go of the FILE it borrows first.
+    // The stream lets go of the FILE it borrows first; a piece no thread
+    // ended still belongs in the report.
+    handOverStreamPieces_();
     outputStream.close();
     if (primaryOutput != nullptr)
         zkqe::closeReportFile(primaryOutput);
@@ -138,9 +157,13 @@ void ZKQETest::closePrimaryOutput() {
 
 void ZKQETest::closeReport_(const char* closeFailedText) {
     // The stream lets go of the FILE it borrows first, so that no thread
-    // writes through it into a closed FILE.
-    if (outputStream.is_open())
+    // writes through it into a closed FILE; the piece this thread left
+    // unended goes into the file being left. Other threads' pieces wait for
+    // the next file the stream borrows, where they land whole.
+    if (outputStream.is_open()) {
+        outputStream.flush();
         outputStream.close();
+    }
     if (primaryOutput != nullptr) {
         errno = 0;
         if (zkqe::closeReportFile(primaryOutput) != 0)
