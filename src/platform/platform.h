@@ -129,8 +129,14 @@ bool isTerminal(std::FILE* file);
 
 // --- process ----------------------------------------------------------
 // One-time start-up adjustments made when the library loads (for example,
-// keeping abort() quiet and dialog-free on Windows).
+// keeping abort() quiet and dialog-free on Windows); they include
+// ensureStandardDescriptors.
 void processStartup();
+// Opens the null device on each of the standard descriptors 0, 1 and 2 that
+// is closed, so that no file the library opens later takes one's place (a
+// status file on descriptor 2 would collect every diagnostic). Cheap enough
+// to repeat before a file is created.
+void ensureStandardDescriptors();
 // Whether the process is ending in order (return from main, exit) rather
 // than through abort, a crash or another end that skips the C runtime's exit
 // processing. Exit-time finalisers that must leave the trace of an abnormal

@@ -12,6 +12,26 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A status file that reads neither "1" nor "0" (a full disk) misleads
+// whoever schedules the run: it is said on standard error.
+void warnIfNotWritten(FILE* status, const char* name) {
+    errno = 0;
+    if (std::fflush(status) == 0 && std::ferror(status) == 0)
+        return;
+    const int failedErrno = errno;
+    if (name != nullptr)
+        qe_fprintf(stderr, "*** WARNING: Status file %s could not be written: %s\n", name,
+                   std::strerror(failedErrno));
+    else
+        qe_fprintf(stderr, "*** WARNING: Status file could not be written at the end: %s\n",
+                   std::strerror(failedErrno));
+}
+
+} // namespace
 
 ZKQESingletonFileObject& ZKQESingletonFileObject::getZKQESingletonFileObject(const char* directory,
                                                                              const char* fileName) {
@@ -28,6 +48,8 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
     // Named by the report's own path rule, so it lands beside the report.
     char* name = zkqe::statusPathFor(directory, fileName);
 
+    // A standard descriptor closed at start must not become the status file.
+    zkqe::platform::ensureStandardDescriptors();
     zkqe::statusFileMutex.acquire();
     statusFile_ = qe_fopen(name, "w");
     if (statusFile_ == nullptr) {
@@ -40,9 +62,9 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
         return;
     }
     zkqe::statusFileMutex.release();
-    std::free(name);
     std::fputs("1", statusFile_);
-    std::fflush(statusFile_);
+    warnIfNotWritten(statusFile_, name);
+    std::free(name);
 }
 
 ZKQESingletonFileObject::~ZKQESingletonFileObject() {
@@ -52,9 +74,8 @@ ZKQESingletonFileObject::~ZKQESingletonFileObject() {
         return;
     std::rewind(statusFile_);
     std::fputs("0", statusFile_);
+    warnIfNotWritten(statusFile_, nullptr);
     if (statusFile_ != stdout && statusFile_ != stderr)
         std::fclose(statusFile_);
-    else
-        std::fflush(statusFile_);
     statusFile_ = nullptr;
 }

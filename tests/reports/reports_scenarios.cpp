@@ -6,6 +6,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -86,6 +87,29 @@ SCENARIO(close_fails) {
         t.printSummary();
     };
     return test.go();
+}
+
+// A process started with standard error or output closed: the status file
+// must not take the descriptor, nor collect diagnostics or the report.
+// argv[2] names the descriptor closed; the rest are the test's flags.
+SCENARIO(closed_standard) {
+    close(std::atoi(argv[2]));
+    scenario::Probe test("closed", "", ".", "run.out");
+    test.processDefaultArguments(argc - 2, argv + 2);
+    qe_fprintf(stderr, "a diagnostic\n");
+    test.body = [](scenario::Probe& t) { t.print("a line"); };
+    return test.go();
+}
+
+// A status file that cannot be written (a full disk) is said, at its start
+// and at its end.
+SCENARIO(status_full) {
+    if (symlink("/dev/full", "run.sta") != 0)
+        return 2;
+    scenario::Probe test("full", "", ".", "run.out");
+    const int failures = test.go();
+    std::remove("run.sta");
+    return failures;
 }
 #endif
 
