@@ -185,6 +185,8 @@ private:
     // Closes the stream and the report at the end of a run or of the object,
     // counting a failed close for go()'s warning rather than reporting it.
     void finishReport_();
+    // changeOutputFile's move of the report to `name`, its file table kept.
+    void moveReport_(const char* name);
     // Releases a string field and stores a copy of `text` in it.
     void replaceString_(char*& field, const char* text);
 };

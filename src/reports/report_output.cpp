@@ -184,8 +184,25 @@ void ZKQETest::changeOutputFile(const char* name) {
         qe_fprintf(stderr, "*** ERROR: changeOutputFile needs a file name\n");
         return;
     }
-    // The stream is closed too, so that the next outStream() writes into the
-    // new file rather than on into the one being left.
+    // The stream's lock is held across the move and the stream borrows the
+    // new file before it is let go: a thread streaming meanwhile waits, and
+    // its piece, begun in the file left or not, lands whole in the new one,
+    // in its order with everything else the thread writes.
+    qe_filebuf* buffer = outputStream.rdbuf()();
+    ZKQEMutex* bufferLock = buffer != nullptr ? zkqe::StreamPieces::lockOf(*buffer) : nullptr;
+    if (bufferLock != nullptr)
+        bufferLock->acquire();
+    moveReport_(name);
+    // A failed open shows at the next write, which reports it.
+    if (primaryOutput == nullptr)
+        primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
+    if (buffer != nullptr && primaryOutput != nullptr)
+        buffer->borrow(primaryOutput);
+    if (bufferLock != nullptr)
+        bufferLock->release();
+}
+
+void ZKQETest::moveReport_(const char* name) {
     closeReport_("Closed failed in changeOutputFile: ");
 
     // The file the object started with gets its name in entry 0 at the first
@@ -204,8 +221,6 @@ void ZKQETest::changeOutputFile(const char* name) {
         fileAssertionCount = outputFiles.getAssertions(found);
         detectedErrors_ = outputFiles.getFailures(found);
         createFullOutputFileName();
-        // A failed open shows at the next write, which reports it.
-        primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
         return;
     }
     outputFiles.insertNewoutFile(fileAssertionCount, detectedErrors_, name);

@@ -8,6 +8,7 @@
 #ifndef ZKQE_STREAMS_STREAM_PIECES_H
 #define ZKQE_STREAMS_STREAM_PIECES_H
 
+#include "zkqe_mutex.h"
 #include "zkqe_streams.h"
 
 #include <cstddef>
@@ -22,6 +23,10 @@ public:
     // whole: the file is about to be let go of for good (the run's end), and
     // a piece that never ended its line is still the writer's.
     static void handOverAll(qe_filebuf& buffer);
+    // The buffer's own lock, for an owner that moves the FILE the buffer
+    // borrows: held across the move, no thread's text falls between the two
+    // files. Null for a buffer without one.
+    static ZKQEMutex* lockOf(qe_filebuf& buffer) { return buffer.mutex; }
 
     // Adds the calling thread's `text`; hands its finished lines over when a
     // file is there. Returns false when a write failed.
