@@ -3,6 +3,7 @@
 // failed count, a report rewritten through the public header and summary
 // writers after go(), and one report written by many threads every way at
 // once.
+#include "report_stress.h"
 #include "scenario.h"
 
 #include <cstdio>
@@ -196,4 +197,16 @@ SCENARIO(threads) {
                 found, outOfOrder, insideBlock);
     in.close();
     return std::remove("threads.out");
+}
+
+// The strict checker's short run: argv[2] threads, argv[3] pieces each,
+// argv[4] "switch" to move the report between files meanwhile, argv[5]
+// "own" for streams of the threads' own on the report's file.
+SCENARIO(stress) {
+    const int threads = std::atoi(argv[2]);
+    const bool switching = std::string(argv[4]) == "switch";
+    const bool own = argc > 5 && std::string(argv[5]) == "own";
+    const stress::Figures figures = stress::run(threads, std::atoi(argv[3]), switching, own);
+    stress::print(figures, threads, switching);
+    return stress::clean(figures) ? 0 : 1;
 }
