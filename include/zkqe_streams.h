@@ -15,6 +15,9 @@
 #include <cstdio>
 
 class ZKQEMutex;
+namespace zkqe {
+class StreamPieces;
+}
 
 // One FILE shared by several threads: every operation holds the buffer's own
 // lock for its whole length. A buffer whose lock could not be allocated never
@@ -38,7 +41,11 @@ public:
     void open(const char* name, create_mode mode);
     // Writes into `file` from now on, unless a file is open: a FILE that
     // stays its owner's, so the buffer is a second door into a file the
-    // owner writes too. close() and the destructor only forget it.
+    // owner writes too. close() and the destructor only forget it. From the
+    // first borrow on, each thread's text is gathered until its line ends
+    // and then goes to the file whole, in one write, whatever other threads
+    // write meanwhile; text written while no file is borrowed waits for the
+    // next one. flush() hands over the calling thread's text as it is.
     void borrow(FILE* file);
     // Closes the file; standard error and a borrowed file are forgotten but
     // never closed.
@@ -63,9 +70,13 @@ public:
     int puts(const unsigned short* text);
 
 private:
+    friend class zkqe::StreamPieces;
     FILE* file;
     ZKQEMutex* mutex;
     bool borrowed;
+    // Once the buffer has borrowed a FILE: each thread's text, gathered
+    // until its line ends and then written whole.
+    zkqe::StreamPieces* pieces;
 };
 
 // Reference-counted handle on a heap object; the last handle deletes it.

@@ -171,11 +171,22 @@ private:
     // it, then clears the last-failed flag or reports the failure.
     bool finishAssertion_(const char* tag, const char* fileName, int lineNumber, bool passed,
                           const char* id);
+    // Opens primaryOutput, the stream's piece of this thread handed over
+    // first (prepareForFilePtrOutput) or not (openPrimaryOutput_).
     void prepareForFilePtrOutput();
+    void openPrimaryOutput_();
+    // Every thread's unended stream piece, written as it is: the report is
+    // about to end.
+    void handOverStreamPieces_();
     void closePrimaryOutput();
     // Closes the report FILE and the stream; a failed close is reported
     // through perror with `closeFailedText`.
     void closeReport_(const char* closeFailedText);
+    // Closes the stream and the report at the end of a run or of the object,
+    // counting a failed close for go()'s warning rather than reporting it.
+    void finishReport_();
+    // changeOutputFile's move of the report to `name`, its file table kept.
+    void moveReport_(const char* name);
     // Releases a string field and stores a copy of `text` in it.
     void replaceString_(char*& field, const char* text);
 };

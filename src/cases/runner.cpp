@@ -14,6 +14,7 @@
 #include "cases/console.h"
 #include "cases/section_tracker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -151,22 +152,39 @@ private:
     SectionTracker tracker_;
 };
 
-// Two cases of one name would be one CTest test and one function tag.
+// Two cases of one name would be one CTest test and one function tag. The
+// pair told is the one a pairwise search in registration order finds first
+// (the earliest case that has a namesake, and its first namesake), found by
+// sorting, so a program of a hundred thousand cases starts at once.
 bool reportDuplicateNames(const std::string& program, const std::vector<RegisteredCase>& cases) {
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        for (std::size_t j = i + 1; j < cases.size(); ++j)
-            if (cases[i].name == cases[j].name) {
-                // Sources in name order: the linker's order of files differs
-                // between platforms, the message does not.
-                const bool swap = std::strcmp(cases[i].file, cases[j].file) > 0;
-                const RegisteredCase& first = swap ? cases[j] : cases[i];
-                const RegisteredCase& second = swap ? cases[i] : cases[j];
-                std::fprintf(stderr, "%s: two cases are named \"%s\": %s:%d and %s:%d\n",
-                             program.c_str(), first.name.c_str(), first.file, first.line,
-                             second.file, second.line);
-                return true;
-            }
-    return false;
+    std::vector<std::size_t> order(cases.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&cases](std::size_t a, std::size_t b) {
+        const int byName = cases[a].name.compare(cases[b].name);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    std::size_t firstI = cases.size(), firstJ = 0;
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        // Within a run of one name the indices ascend: its first two are the
+        // name's earliest case and that case's first namesake.
+        const bool startsRun = k == 1 || cases[order[k - 2]].name != cases[order[k - 1]].name;
+        if (startsRun && cases[order[k - 1]].name == cases[order[k]].name &&
+            order[k - 1] < firstI) {
+            firstI = order[k - 1];
+            firstJ = order[k];
+        }
+    }
+    if (firstI == cases.size())
+        return false;
+    // Sources in name order: the linker's order of files differs between
+    // platforms, the message does not.
+    const bool swap = std::strcmp(cases[firstI].file, cases[firstJ].file) > 0;
+    const RegisteredCase& first = swap ? cases[firstJ] : cases[firstI];
+    const RegisteredCase& second = swap ? cases[firstI] : cases[firstJ];
+    std::fprintf(stderr, "%s: two cases are named \"%s\": %s:%d and %s:%d\n", program.c_str(),
+                 first.name.c_str(), first.file, first.line, second.file, second.line);
+    return true;
 }
 
 void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) {

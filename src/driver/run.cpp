@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The run driver: the command-line flags and go(), the spine of a test run.
 //
-// go() writes its header, end lines and summary without the object's mutex:
-// it runs on the test program's thread, before and after the body. The
-// assertions and report writers the body calls take the mutex themselves.
+// go() writes its header before the body, and its end lines and summary
+// after it under the object's mutex: threads the body started and did not
+// join may still be writing. The report is opened and closed by the report
+// operations of src/reports/report_output.cpp.
 // The alarm and crash guard armed by the flags are process-wide and stay in
 // force after go() returns.
 #include "zkqe_test.h"
@@ -93,7 +94,11 @@ int ZKQETest::go() {
         end = RunEnd::exception;
     }
 
+    // Threads the body left running may still write: the end lines and the
+    // summary go out under the mutex like every other writer's.
+    mutex->acquire();
     prepareForFilePtrOutput();
+    handOverStreamPieces_();
     if (end == RunEnd::maxFailures)
         zkqe::writeEndLine(primaryOutput, zkqe::layout::kMaxFailuresEnd, detectedErrors_);
     else if (end == RunEnd::exception)
@@ -101,11 +106,9 @@ int ZKQETest::go() {
     zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
                        ZKQESingletonAssertionFailedCounter::getCount());
     // Whether the report is a standard stream is decided on the file open
-    // now: the body may have moved the report to another file. The stream
-    // lets go of the FILE it borrows first.
-    outputStream.close();
-    zkqe::closeReportFile(primaryOutput);
-    primaryOutput = nullptr;
+    // now: the body may have moved the report to another file.
+    finishReport_();
+    mutex->release();
     // A report that lost lines is never taken for a pass by whoever reads
     // standard error; the run's result stays what the body made it.
     if (zkqe::failedReportWriteCount() != failedWritesBefore)
@@ -116,35 +119,4 @@ int ZKQETest::go() {
         std::exit(1);
     }
     return detectedErrors_;
-}
-
-void ZKQETest::openRunReport_() {
-    // A report left open since an earlier run (a print after that go()) is
-    // finished first, so its lines land before the new run's.
-    closePrimaryOutput();
-
-    const char separator = pathSeparator[0];
-    const char* file = outputFile_ != nullptr ? outputFile_ : "";
-
-    // A file name that is itself a path is used unchanged, and the directory
-    // is dropped for the rest of the object's life.
-    if (outputDir_ != nullptr && outputDir_[0] != '\0' &&
-        (file[0] == '/' || std::strchr(file, separator) != nullptr))
-        outputDir_[0] = '\0';
-
-    // The status file goes beside the report. The prefix ends in the
-    // separator; the directory keeps its '/'.
-    std::size_t prefixLength = 0;
-    char* path = zkqe::joinReportPath(outputDir_, file, true, &prefixLength);
-    const char afterPrefix = path[prefixLength];
-    path[prefixLength] = '\0';
-    ZKQESingletonFileObject::getZKQESingletonFileObject(path, file);
-    path[prefixLength] = afterPrefix;
-
-    replaceString_(fullOutputFileName, path);
-    std::free(path);
-
-    primaryOutput = zkqe::openReportFile(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
-    if (primaryOutput == nullptr)
-        zkqe::reportOpenFailed(fullOutputFileName, errno);
 }

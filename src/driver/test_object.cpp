@@ -11,7 +11,6 @@
 
 #include "zkqe_status.h"
 #include "diagnostics/diagnostics.h"
-#include "reports/report_files.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -97,10 +96,7 @@ ZKQETest& ZKQETest::operator=(ZKQETest& other) {
     // The report this object had open is finished before it takes over the
     // other's settings; like a copy, it then starts with its report closed.
     // The stream may borrow that FILE: it lets go first.
-    outputStream.close();
-    if (primaryOutput != nullptr)
-        zkqe::closeReportFile(primaryOutput);
-    primaryOutput = nullptr;
+    finishReport_();
 
     commandLineOptions = other.commandLineOptions;
     lastAssertionFailed_.store(other.lastAssertionFailed_.load(std::memory_order_relaxed),
@@ -131,6 +127,8 @@ ZKQETest& ZKQETest::operator=(ZKQETest& other) {
 }
 
 ZKQETest::~ZKQETest() {
+    // A report a print left open after the run is closed with its object.
+    finishReport_();
     std::free(testTag_);
     std::free(runTag_);
     std::free(functionTag_);

@@ -13,6 +13,8 @@
 //    returned, so aligned blocks go back to the heap correctly.
 //  - Nothing here allocates through the operators it defines: the index and
 //    the sorted table grow with malloc.
+//  - A released block's memory is held in a bounded quarantine (1,024 blocks
+//    or 4 MiB) before it is freed, so its address is not reused at once.
 #include "zkmemcheck.h"
 #include "zkmemstats.h"
 
@@ -146,6 +148,43 @@ void* writeBlock(Imp* imp, std::size_t size, std::size_t alignment, ZKMemStats::
     return user;
 }
 
+// Released blocks wait here, oldest first, before their memory goes back to
+// the heap: while a block waits, the heap cannot hand its address to a new
+// owner, so a second delete of it is caught as a double delete and blamed on
+// that delete, instead of freeing a new owner's live block (whose own later
+// delete would then be blamed). Bounded by a count and by bytes, whichever
+// is reached first; a block larger than the byte bound goes back at once.
+constexpr std::size_t kQuarantineBlocks = 1024;
+constexpr std::size_t kQuarantineBytes = std::size_t{4} << 20;
+
+struct QuarantinedBlock {
+    void* base;
+    std::size_t bytes;
+};
+QuarantinedBlock quarantine[kQuarantineBlocks];
+std::size_t quarantineOldest = 0;
+std::size_t quarantineCount = 0;
+std::size_t quarantineBytes = 0;
+
+// Under the lock.
+void quarantineBlock(void* base, std::size_t bytes) {
+    if (bytes > kQuarantineBytes) {
+        std::free(base);
+        return;
+    }
+    while (quarantineCount == kQuarantineBlocks ||
+           (quarantineCount > 0 && quarantineBytes + bytes > kQuarantineBytes)) {
+        const QuarantinedBlock& oldest = quarantine[quarantineOldest];
+        std::free(oldest.base);
+        quarantineBytes -= oldest.bytes;
+        quarantineOldest = (quarantineOldest + 1) % kQuarantineBlocks;
+        --quarantineCount;
+    }
+    quarantine[(quarantineOldest + quarantineCount) % kQuarantineBlocks] = {base, bytes};
+    ++quarantineCount;
+    quarantineBytes += bytes;
+}
+
 // Under the lock; p is live.
 void retire(Imp* imp, void* p, std::uintptr_t& slot, const ZKMemStats::BlockHeader& header) {
     blocks.release(slot);
@@ -153,7 +192,7 @@ void retire(Imp* imp, void* p, std::uintptr_t& slot, const ZKMemStats::BlockHead
     imp->counters[Imp::TotalDeallocationsCounter]++;
     imp->counters[Imp::LeakedBlocksCounter]--;
     imp->counters[Imp::LeakedBytesCounter] -= static_cast<long>(header.size);
-    std::free(baseOf(p));
+    quarantineBlock(baseOf(p), header.size + ZKMemStats::kBlockOverhead);
 }
 
 void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind, bool nothrow) {

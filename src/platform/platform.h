@@ -106,10 +106,22 @@ void writeFaultText(std::FILE* file, const char* text, std::size_t length);
 // thread that holds the lock may be the one that hung or crashed. Nothing
 // happens where the C library's buffer is not known. Signal-safe.
 void drainWithoutLock(std::FILE* file);
+// For the alarm, an ordinary thread: drains `file` under its lock when the
+// lock comes within a short wait, so no byte is written twice by a race
+// with a thread flushing it; without the lock (the hung thread holds it) as
+// drainWithoutLock does.
+void drainBeforeAbort(std::FILE* file);
 // The FILE's own lock (recursive): a writer holding it keeps a block of
 // lines together against every other writer of that FILE.
 void lockFile(std::FILE* file);
 void unlockFile(std::FILE* file);
+// Hands `length` bytes to the OS for `file` in one write, after what the
+// FILE's buffer holds; only a short write makes a second one, for the rest.
+// The caller holds the FILE's lock, so no other writer of that FILE can come
+// between. Nothing is left in the C library's buffer: the runtime's flush at
+// exit, or a drain before a dying process ends, cannot write it again.
+// Returns false (errno set) when a write failed.
+bool writeWhole(std::FILE* file, const char* data, std::size_t length);
 
 // --- console ----------------------------------------------------------
 // Whether `file` is an interactive terminal, the only place colour belongs.
@@ -117,8 +129,14 @@ bool isTerminal(std::FILE* file);
 
 // --- process ----------------------------------------------------------
 // One-time start-up adjustments made when the library loads (for example,
-// keeping abort() quiet and dialog-free on Windows).
+// keeping abort() quiet and dialog-free on Windows); they include
+// ensureStandardDescriptors.
 void processStartup();
+// Opens the null device on each of the standard descriptors 0, 1 and 2 that
+// is closed, so that no file the library opens later takes one's place (a
+// status file on descriptor 2 would collect every diagnostic). Cheap enough
+// to repeat before a file is created.
+void ensureStandardDescriptors();
 // Whether the process is ending in order (return from main, exit) rather
 // than through abort, a crash or another end that skips the C runtime's exit
 // processing. Exit-time finalisers that must leave the trace of an abnormal

@@ -1,13 +1,22 @@
 // SPDX-License-Identifier: MIT
-// Report files: how one is opened, named and closed, how a write that did
-// not reach it is counted and told, and how a null text is printed. Shared by
-// the report writers here and the run driver above; nothing here is exported.
+// The report file's one owner: how a report or status path is joined, how
+// the report is opened and closed, and how every text reaches it. Only the
+// test object's report operations (reports/report_output.cpp) call these;
+// nothing here is exported.
+//
+// Every text the report gets (a header, a failure block, a tag line, a
+// printed line, a summary) is gathered whole in a ReportText and handed to
+// the OS in one write under the FILE's lock (platform::writeWhole): another
+// thread, another FILE appending to the same file, or a line longer than
+// any buffer never splits it, and nothing waits in the C library's buffer
+// to be lost by a crash or written twice at exit.
 //
 // The fatal ends they share (out of memory, usage errors, failed opens) are
 // in diagnostics/diagnostics.h, below every layer that writes.
 #ifndef ZKQE_REPORTS_REPORT_FILES_H
 #define ZKQE_REPORTS_REPORT_FILES_H
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 
@@ -33,13 +42,52 @@ unsigned failedReportWriteCount();
 // error.
 void warnReportNotWhole(const char* path);
 
-// `directory` (null or empty: none) and `file` joined by the separator, which
-// is left out when the directory already ends with it. With
-// `trailingSlashIsSeparator`, a directory's trailing '/' is replaced by the
-// separator in the result. *prefixLength (when given) receives the length of
-// the directory part, separator included. The result is malloc'ed.
+// The one rule for a path beside the report: `directory` (null or empty:
+// none) and `file` joined by the separator, which is left out when the
+// directory already ends with it. With `trailingSlashIsSeparator`, a
+// directory's trailing '/' is replaced by the separator in the result.
+// *prefixLength (when given) receives the length of the directory part,
+// separator included. The result is malloc'ed.
 char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
                      std::size_t* prefixLength);
+// The status file's path for a report `file` in `directory`: joined by the
+// rule above, its extension (after the last separator or '/') replaced by,
+// or given, ".sta". The result is malloc'ed.
+char* statusPathFor(const char* directory, const char* file);
+
+// A block of report text gathered in memory, formatted as qe_fprintf would.
+class ReportText {
+public:
+    ReportText() = default;
+    ~ReportText();
+    ReportText(const ReportText&) = delete;
+    ReportText& operator=(const ReportText&) = delete;
+
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    void
+    add(const char* format, ...);
+    const char* text() const {
+        return text_;
+    }
+    std::size_t size() const {
+        return size_;
+    }
+
+private:
+    void reserve(std::size_t capacity);
+    static constexpr std::size_t kLocalSize = 512;
+    char local_[kLocalSize] = {};
+    char* text_ = local_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = kLocalSize;
+};
+
+// Hands `text` to `report` in one write under the FILE's lock and the same
+// text to an attached debugger; a null report gets nothing (the debugger
+// still does). A failed write is counted as a close's would be.
+void writeReportText(FILE* report, const ReportText& text);
 
 } // namespace zkqe
 

@@ -1,36 +1,37 @@
 // SPDX-License-Identifier: MIT
-// The test object's report writers: free lines, the stream piece handed out
-// by outStream(), the header of a newly named file, the summary, the exit
-// lines, and the moves of the report between files.
+// The test object's report: its opening for a run, free lines, the stream
+// piece handed out by outStream(), the header of a newly named file, the
+// summary, the exit lines, the moves of the report between files and its
+// closing. These operations alone open, switch and close the report, through
+// reports/report_files.h, which alone writes to it.
 //
 // The report is one open FILE, primaryOutput, with two doors: the object's
 // writers use it directly, and outputStream borrows it (qe_filebuf::borrow),
 // so neither way of writing closes what a thread writing the other way
 // holds, and pieces land in the order written. The stream lets go of the
-// FILE before the FILE is closed. Every writer, and the stream after every
-// piece that ends a line, hands what it wrote to the OS in one write before
-// it lets go of the FILE: a hang, an abort or a crash loses no line written
-// before it, and a
-// block never has another writer's bytes inside it, not even those of
-// another FILE appending to the same file. A report is therefore always open
-// for appending (a new one is truncated first). A write or close that fails
-// is counted, and go() warns.
+// FILE before the FILE is closed. Every block and every stream line reaches
+// the OS in one write: a hang, an abort or a crash loses no line written
+// before it, and a block never has another writer's bytes inside it, not
+// even those of another FILE appending to the same file. A report is
+// therefore always open for appending (a new one is truncated first). A
+// write or close that fails is counted, and go() warns.
 //
-// Locks: print, outStream and callExit hold the object's mutex for their
-// whole work; the other operations take none of their own (the assertion and
-// tag writers call prepareForFilePtrOutput with the mutex held). Lock order:
-// the object's mutex, then the stream buffer's lock or a counter's mutex,
-// then the FILE's own lock, never the reverse.
+// Locks: every operation that writes, opens, switches or closes the report
+// holds the object's mutex (recursive) while it does, printSummary but for
+// its pause; outStream() lets go of it before returning the stream. Lock
+// order: the object's mutex, then the stream buffer's lock or a counter's
+// mutex, then the FILE's own lock, never the reverse.
 #include "zkqe_test.h"
 
 #include "zkqe_output.h"
+#include "zkqe_status.h"
 #include "diagnostics/diagnostics.h"
 #include "platform/platform.h"
 #include "reports/report_layout.h"
 #include "reports/report_files.h"
 #include "reports/report_writer.h"
+#include "streams/stream_pieces.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -41,79 +42,7 @@ constexpr unsigned kSummaryPauseMilliseconds = 500;
 
 } // namespace
 
-namespace zkqe {
-
-namespace {
-
-std::atomic<unsigned> failedReportWrites{0};
-std::atomic<int> failedReportErrno{0};
-
-} // namespace
-
-FILE* openReportFile(const char* path, const char* mode) {
-    FILE* file = qe_fopen(path, mode);
-    // Appending, so that other FILEs on the same file (the user's own
-    // streams, another test object's report) never overwrite the report's
-    // lines nor it theirs.
-    if (file != nullptr && file != stdout && file != stderr && mode[0] != 'a') {
-        std::fclose(file);
-        file = qe_fopen(path, "a");
-    }
-    return file;
-}
-
-int closeReportFile(FILE* file) {
-    const bool writeFailed = std::ferror(file) != 0;
-    int result;
-    if (file == stdout || file == stderr)
-        result = std::fflush(file) == 0 ? 0 : EOF;
-    else
-        result = std::fclose(file);
-    if (writeFailed || result != 0) {
-        const int closeErrno = errno;
-        failedReportErrno.store(result != 0 ? closeErrno : 0, std::memory_order_relaxed);
-        failedReportWrites.fetch_add(1, std::memory_order_relaxed);
-        errno = closeErrno;
-    }
-    return result;
-}
-
-unsigned failedReportWriteCount() {
-    return failedReportWrites.load(std::memory_order_relaxed);
-}
-
-void warnReportNotWhole(const char* path) {
-    const int failedErrno = failedReportErrno.load(std::memory_order_relaxed);
-    qe_fprintf(stderr, "*** WARNING: report %s was not written whole: %s\n", printable(path),
-               failedErrno != 0 ? std::strerror(failedErrno) : "a write failed");
-}
-
-char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
-                     std::size_t* prefixLength) {
-    const char separator = zkqe::platform::kPathSeparator;
-    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
-    const std::size_t fileLength = std::strlen(file);
-    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 1));
-    if (path == nullptr)
-        outOfMemory();
-    std::size_t length = 0;
-    if (dirLength > 0) {
-        std::memcpy(path, directory, dirLength);
-        length = dirLength;
-        if (trailingSlashIsSeparator && path[length - 1] == '/')
-            path[length - 1] = separator;
-        if (path[length - 1] != separator)
-            path[length++] = separator;
-    }
-    if (prefixLength != nullptr)
-        *prefixLength = length;
-    std::memcpy(path + length, file, fileLength + 1);
-    return path;
-}
-
-} // namespace zkqe
-
-void ZKQETest::prepareForFilePtrOutput() {
+void ZKQETest::openPrimaryOutput_() {
     if (primaryOutput != nullptr)
         return;
     outputStream.close();
@@ -125,6 +54,23 @@ void ZKQETest::prepareForFilePtrOutput() {
     primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
     if (primaryOutput == nullptr)
         zkqe::reportOpenFailed(fullOutputFileName, errno);
+}
+
+void ZKQETest::prepareForFilePtrOutput() {
+    openPrimaryOutput_();
+    // The stream borrows the open FILE at once, so that what a thread
+    // streamed while the report was between files goes out now, and the
+    // piece this thread began and has not ended goes first: its text was
+    // written before what the caller writes now.
+    if (qe_filebuf* buffer = outputStream.rdbuf()()) {
+        buffer->borrow(primaryOutput);
+        buffer->flush();
+    }
+}
+
+void ZKQETest::handOverStreamPieces_() {
+    if (qe_filebuf* buffer = outputStream.rdbuf()())
+        zkqe::StreamPieces::handOverAll(*buffer);
 }
 
 void ZKQETest::print(const char* text) {
@@ -139,8 +85,6 @@ qe_ofstream& ZKQETest::outStream() {
         if (fullOutputFileName == nullptr)
             zkqe::usageErrorBox("You must call the go() method before using outStream()!!");
         prepareForFilePtrOutput();
-        if (qe_filebuf* buffer = outputStream.rdbuf()())
-            buffer->borrow(primaryOutput);
     }
     if (!outputStream.is_open())
         std::abort();
@@ -149,6 +93,7 @@ qe_ofstream& ZKQETest::outStream() {
 }
 
 void ZKQETest::printHeaderInfo() {
+    ZKQEMutexGuard guard(mutex);
     lastAssertionFailed_.store(false, std::memory_order_relaxed);
     detectedErrors_ = 0;
     fileAssertionCount = 0;
@@ -166,13 +111,18 @@ void ZKQETest::printHeaderInfo() {
 }
 
 void ZKQETest::printSummary() {
-    prepareForFilePtrOutput();
-    zkqe::writeFileAssertions(primaryOutput, fileAssertionCount);
-    closePrimaryOutput();
-    prepareForFilePtrOutput();
-    zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
-                       ZKQESingletonAssertionFailedCounter::getCount());
+    {
+        ZKQEMutexGuard guard(mutex);
+        prepareForFilePtrOutput();
+        zkqe::writeFileAssertions(primaryOutput, fileAssertionCount);
+        closePrimaryOutput();
+        prepareForFilePtrOutput();
+        zkqe::writeSummary(primaryOutput, ZKQESingletonAssertionCounter::getCount(),
+                           ZKQESingletonAssertionFailedCounter::getCount());
+    }
+    // Other threads may write during the pause; the summary is already out.
     zkqe::platform::sleepMilliseconds(kSummaryPauseMilliseconds);
+    ZKQEMutexGuard guard(mutex);
     closePrimaryOutput();
 }
 
@@ -181,6 +131,7 @@ void ZKQETest::callExit() {
     // lines.
     mutex->acquire();
     prepareForFilePtrOutput();
+    handOverStreamPieces_();
     zkqe::writeExitEnd(primaryOutput, detectedErrors_,
                        ZKQESingletonAssertionFailedCounter::getCount());
     outputStream.close();
@@ -189,15 +140,30 @@ void ZKQETest::callExit() {
     std::exit(-1);
 }
 
+void ZKQETest::finishReport_() {
+    ZKQEMutexGuard guard(mutex);
+    // The stream lets go of the FILE it borrows first; a piece no thread
+    // ended still belongs in the report.
+    handOverStreamPieces_();
+    outputStream.close();
+    if (primaryOutput != nullptr)
+        zkqe::closeReportFile(primaryOutput);
+    primaryOutput = nullptr;
+}
+
 void ZKQETest::closePrimaryOutput() {
     closeReport_("Closed failed in closePrimaryOutput: ");
 }
 
 void ZKQETest::closeReport_(const char* closeFailedText) {
     // The stream lets go of the FILE it borrows first, so that no thread
-    // writes through it into a closed FILE.
-    if (outputStream.is_open())
+    // writes through it into a closed FILE; the piece this thread left
+    // unended goes into the file being left. Other threads' pieces wait for
+    // the next file the stream borrows, where they land whole.
+    if (outputStream.is_open()) {
+        outputStream.flush();
         outputStream.close();
+    }
     if (primaryOutput != nullptr) {
         errno = 0;
         if (zkqe::closeReportFile(primaryOutput) != 0)
@@ -210,13 +176,33 @@ void ZKQETest::closeReport_(const char* closeFailedText) {
 }
 
 void ZKQETest::changeOutputFile(const char* name) {
+    // Like every writer: no other thread writes through the FILE or the path
+    // while they are replaced.
+    ZKQEMutexGuard guard(mutex);
     // No file to change to: say so and keep writing where the report is.
     if (name == nullptr) {
         qe_fprintf(stderr, "*** ERROR: changeOutputFile needs a file name\n");
         return;
     }
-    // The stream is closed too, so that the next outStream() writes into the
-    // new file rather than on into the one being left.
+    // The stream's lock is held across the move and the stream borrows the
+    // new file before it is let go: a thread streaming meanwhile waits, and
+    // its piece, begun in the file left or not, lands whole in the new one,
+    // in its order with everything else the thread writes.
+    qe_filebuf* buffer = outputStream.rdbuf()();
+    ZKQEMutex* bufferLock = buffer != nullptr ? zkqe::StreamPieces::lockOf(*buffer) : nullptr;
+    if (bufferLock != nullptr)
+        bufferLock->acquire();
+    moveReport_(name);
+    // A failed open shows at the next write, which reports it.
+    if (primaryOutput == nullptr)
+        primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
+    if (buffer != nullptr && primaryOutput != nullptr)
+        buffer->borrow(primaryOutput);
+    if (bufferLock != nullptr)
+        bufferLock->release();
+}
+
+void ZKQETest::moveReport_(const char* name) {
     closeReport_("Closed failed in changeOutputFile: ");
 
     // The file the object started with gets its name in entry 0 at the first
@@ -235,8 +221,6 @@ void ZKQETest::changeOutputFile(const char* name) {
         fileAssertionCount = outputFiles.getAssertions(found);
         detectedErrors_ = outputFiles.getFailures(found);
         createFullOutputFileName();
-        // A failed open shows at the next write, which reports it.
-        primaryOutput = zkqe::openReportFile(fullOutputFileName, "a");
         return;
     }
     outputFiles.insertNewoutFile(fileAssertionCount, detectedErrors_, name);
@@ -248,4 +232,36 @@ void ZKQETest::createFullOutputFileName() {
         zkqe::joinReportPath(outputDir_, outputFile_ != nullptr ? outputFile_ : "", false, nullptr);
     replaceString_(fullOutputFileName, path);
     std::free(path);
+}
+
+void ZKQETest::openRunReport_() {
+    ZKQEMutexGuard guard(mutex);
+    // A report left open since an earlier run (a print after that go()) is
+    // finished first, so its lines land before the new run's.
+    closePrimaryOutput();
+
+    const char separator = pathSeparator[0];
+    const char* file = outputFile_ != nullptr ? outputFile_ : "";
+
+    // A file name that is itself a path is used unchanged, and the directory
+    // is dropped for the rest of the object's life.
+    if (outputDir_ != nullptr && outputDir_[0] != '\0' &&
+        (file[0] == '/' || std::strchr(file, separator) != nullptr))
+        outputDir_[0] = '\0';
+
+    // The status file goes beside the report. The prefix ends in the
+    // separator; the directory keeps its '/'.
+    std::size_t prefixLength = 0;
+    char* path = zkqe::joinReportPath(outputDir_, file, true, &prefixLength);
+    const char afterPrefix = path[prefixLength];
+    path[prefixLength] = '\0';
+    ZKQESingletonFileObject::getZKQESingletonFileObject(path, file);
+    path[prefixLength] = afterPrefix;
+
+    replaceString_(fullOutputFileName, path);
+    std::free(path);
+
+    primaryOutput = zkqe::openReportFile(fullOutputFileName, appendStatus_ != 0 ? "a" : "w");
+    if (primaryOutput == nullptr)
+        zkqe::reportOpenFailed(fullOutputFileName, errno);
 }

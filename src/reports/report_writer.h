@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The writers of the report's fixed parts, in the layout of
 // reports/report_layout.h: the header, the failure block, the tag lines, the
-// end lines and the summary. Each writes whole lines through qe_fprintf, one
-// call per line, so the debugger copy gets the same lines as the report, and
-// flushes them under the FILE's lock before it returns.
+// end lines and the summary. Each hands its lines to the report as one block
+// in one write (reports/report_files.h), and the same text to an attached
+// debugger.
 //
 // They take no lock: callers hold the object's mutex where other threads may
 // write to the same FILE.

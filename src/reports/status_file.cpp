@@ -8,6 +8,7 @@
 #include "zkqe_output.h"
 #include "platform/platform.h"
 #include "locks/process_mutexes.h"
+#include "reports/report_files.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,31 +16,19 @@
 
 namespace {
 
-// Joins directory and file name and gives the result the extension ".sta".
-// The extension is looked for after the last separator only, so a dot in the
-// directory part (such as ".") never swallows the file name.
-void buildStatusName(char* name, const char* directory, const char* fileName) {
-    const char separator = pathSeparator[0];
-    name[0] = '\0';
-    if (directory != nullptr && directory[0] != '\0') {
-        std::strcpy(name, directory);
-        const std::size_t length = std::strlen(name);
-        if (name[length - 1] != separator) {
-            name[length] = separator;
-            name[length + 1] = '\0';
-        }
-    }
-    std::strcat(name, fileName);
-
-    char* dot = std::strrchr(name, '.');
-    const char* lastSeparator = std::strrchr(name, separator);
-    const char* lastSlash = std::strrchr(name, '/');
-    if (lastSlash != nullptr && (lastSeparator == nullptr || lastSlash > lastSeparator))
-        lastSeparator = lastSlash;
-    if (dot != nullptr && (lastSeparator == nullptr || dot > lastSeparator))
-        std::strcpy(dot, ".sta");
+// A status file that reads neither "1" nor "0" (a full disk) misleads
+// whoever schedules the run: it is said on standard error.
+void warnIfNotWritten(FILE* status, const char* name) {
+    errno = 0;
+    if (std::fflush(status) == 0 && std::ferror(status) == 0)
+        return;
+    const int failedErrno = errno;
+    if (name != nullptr)
+        qe_fprintf(stderr, "*** WARNING: Status file %s could not be written: %s\n", name,
+                   std::strerror(failedErrno));
     else
-        std::strcat(name, ".sta");
+        qe_fprintf(stderr, "*** WARNING: Status file could not be written at the end: %s\n",
+                   std::strerror(failedErrno));
 }
 
 } // namespace
@@ -56,14 +45,11 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
         qe_fprintf(stderr, "*** ERROR: No file name specified\n");
         return;
     }
-    const std::size_t directoryLength = directory != nullptr ? std::strlen(directory) : 0;
-    char* name = static_cast<char*>(std::malloc(std::strlen(fileName) + directoryLength + 6));
-    if (name == nullptr) {
-        qe_fprintf(stderr, "*** ERROR: Could not alloc memory for filename string\n");
-        return;
-    }
-    buildStatusName(name, directory, fileName);
+    // Named by the report's own path rule, so it lands beside the report.
+    char* name = zkqe::statusPathFor(directory, fileName);
 
+    // A standard descriptor closed at start must not become the status file.
+    zkqe::platform::ensureStandardDescriptors();
     zkqe::statusFileMutex.acquire();
     statusFile_ = qe_fopen(name, "w");
     if (statusFile_ == nullptr) {
@@ -76,9 +62,9 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
         return;
     }
     zkqe::statusFileMutex.release();
-    std::free(name);
     std::fputs("1", statusFile_);
-    std::fflush(statusFile_);
+    warnIfNotWritten(statusFile_, name);
+    std::free(name);
 }
 
 ZKQESingletonFileObject::~ZKQESingletonFileObject() {
@@ -88,9 +74,8 @@ ZKQESingletonFileObject::~ZKQESingletonFileObject() {
         return;
     std::rewind(statusFile_);
     std::fputs("0", statusFile_);
+    warnIfNotWritten(statusFile_, nullptr);
     if (statusFile_ != stdout && statusFile_ != stderr)
         std::fclose(statusFile_);
-    else
-        std::fflush(statusFile_);
     statusFile_ = nullptr;
 }

@@ -14,11 +14,17 @@
 //    lock.
 //  - A buffer whose lock could not be allocated never opens a file, so every
 //    operation on it can answer as a closed buffer without locking.
+//  - Once it has borrowed a FILE (the report's stream), the buffer gathers
+//    each thread's text in `pieces` and hands a thread's text over only when
+//    it ends a line (or is flushed), whole, in one write under the FILE's
+//    lock: the piece's "# " and its text are never parted by another
+//    thread's line, and the FILE's own buffer never holds any of it.
 #include "zkqe_streams.h"
 
 #include "zkqe_mutex.h"
 #include "zkqe_output.h"
 #include "platform/platform.h"
+#include "streams/stream_pieces.h"
 
 #include <cerrno>
 #include <climits>
@@ -69,17 +75,83 @@ int addWriteResult(int total, int result) {
     return result < 0 ? result : total + result;
 }
 
-// A borrowed FILE is a report that other writers share: a piece that holds
-// a line end goes to the OS at once, in one write, as the owner's own writers
-// do; the start of a line waits in the buffer for its end.
+// A borrowed FILE whose pieces could not be allocated: a piece that holds a
+// line end goes to the OS at once, in one write, as the owner's own writers
+// do; the start of a line waits in the FILE's buffer for its end.
 void handOver(FILE* file, bool holdsLineEnd) {
     if (holdsLineEnd)
         std::fflush(file);
 }
 
+// Its address tells one thread's piece from another's.
+thread_local char threadMark;
+
 } // namespace
 
-qe_filebuf::qe_filebuf() : file(nullptr), mutex(new (std::nothrow) ZKQEMutex), borrowed(false) {}
+namespace zkqe {
+
+std::size_t StreamPieces::mine() {
+    for (std::size_t i = 0; i < pieces_.size(); ++i)
+        if (pieces_[i].thread == &threadMark)
+            return i;
+    pieces_.push_back(Piece{&threadMark, std::string()});
+    return pieces_.size() - 1;
+}
+
+bool StreamPieces::handOver(FILE* file, std::size_t index, std::size_t length) {
+    std::string& text = pieces_[index].text;
+    platform::lockFile(file);
+    const bool whole = platform::writeWhole(file, text.data(), length);
+    platform::unlockFile(file);
+    text.erase(0, length);
+    if (text.empty()) {
+        if (index + 1 != pieces_.size())
+            pieces_[index] = std::move(pieces_.back());
+        pieces_.pop_back();
+    }
+    return whole;
+}
+
+bool StreamPieces::add(FILE* file, const char* text, std::size_t length) {
+    if (length == 0)
+        return true;
+    const std::size_t index = mine();
+    pieces_[index].text.append(text, length);
+    if (file == nullptr || std::memchr(text, '\n', length) == nullptr)
+        return true;
+    return handOver(file, index, pieces_[index].text.rfind('\n') + 1);
+}
+
+void StreamPieces::handOverFinished(FILE* file) {
+    for (std::size_t i = pieces_.size(); i-- > 0;) {
+        const std::size_t lineEnd = pieces_[i].text.rfind('\n');
+        if (lineEnd != std::string::npos)
+            handOver(file, i, lineEnd + 1);
+    }
+}
+
+bool StreamPieces::handOverMine(FILE* file) {
+    for (std::size_t i = 0; i < pieces_.size(); ++i)
+        if (pieces_[i].thread == &threadMark)
+            return handOver(file, i, pieces_[i].text.size());
+    return true;
+}
+
+void StreamPieces::handOverAll(qe_filebuf& buffer) {
+    if (buffer.mutex == nullptr)
+        return;
+    ZKQEMutexGuard guard(buffer.mutex);
+    StreamPieces* gathered = buffer.pieces;
+    if (gathered == nullptr || buffer.file == nullptr)
+        return;
+    while (!gathered->pieces_.empty())
+        gathered->handOver(buffer.file, 0, gathered->pieces_[0].text.size());
+}
+
+} // namespace zkqe
+
+qe_filebuf::qe_filebuf()
+    : file(nullptr), mutex(new (std::nothrow) ZKQEMutex), borrowed(false), pieces(nullptr) {}
 
 qe_filebuf::qe_filebuf(const char* name, create_mode mode) : qe_filebuf() {
     open(name, mode);
@@ -87,6 +159,7 @@ qe_filebuf::qe_filebuf(const char* name, create_mode mode) : qe_filebuf() {
 
 qe_filebuf::~qe_filebuf() {
     close();
+    delete pieces;
     delete mutex;
 }
 
@@ -106,6 +179,10 @@ void qe_filebuf::borrow(FILE* borrowedFile) {
     if (file == nullptr && borrowedFile != nullptr) {
         file = borrowedFile;
         borrowed = true;
+        if (pieces == nullptr)
+            pieces = new (std::nothrow) zkqe::StreamPieces;
+        if (pieces != nullptr)
+            pieces->handOverFinished(file);
     }
 }
 
@@ -128,7 +205,11 @@ int qe_filebuf::flush() {
     if (mutex == nullptr)
         return -1;
     ZKQEMutexGuard guard(mutex);
-    return file == nullptr ? -1 : std::fflush(file);
+    if (file == nullptr)
+        return -1;
+    if (pieces != nullptr && !pieces->handOverMine(file))
+        return EOF;
+    return std::fflush(file);
 }
 
 int qe_filebuf::seek(int offset, int origin) {
@@ -168,6 +249,8 @@ unsigned long qe_filebuf::write(const void* data, unsigned long size, unsigned l
     if (mutex == nullptr)
         return 0;
     ZKQEMutexGuard guard(mutex);
+    if (pieces != nullptr)
+        return pieces->add(file, static_cast<const char*>(data), size * count) ? count : 0;
     if (file == nullptr)
         return 0;
     if (!borrowed)
@@ -185,6 +268,13 @@ int qe_filebuf::puts(const char* text) {
     if (mutex == nullptr)
         return qe_fprintf(nullptr, "%s", text);
     ZKQEMutexGuard guard(mutex);
+    if (pieces != nullptr) {
+        // As "%s" prints it on every platform.
+        const char* shown = text != nullptr ? text : "(null)";
+        const std::size_t length = std::strlen(shown);
+        qe_fprintf(nullptr, "%s", shown);
+        return pieces->add(file, shown, length) ? static_cast<int>(length) : -1;
+    }
     if (!borrowed)
         return qe_fprintf(file, "%s", text);
     zkqe::platform::lockFile(file);
@@ -213,6 +303,13 @@ int qe_filebuf::puts(const unsigned short* text) {
         held->acquire();
     if (file != nullptr)
         zkqe::platform::lockFile(file);
+    auto writeChunk = [this](const char* text, std::ptrdiff_t length) {
+        if (pieces == nullptr)
+            return qe_fprintf(file, "%s", text);
+        qe_fprintf(nullptr, "%s", text);
+        return pieces->add(file, text, static_cast<std::size_t>(length)) ? static_cast<int>(length)
+                                                                         : -1;
+    };
     char chunk[kUtf8ChunkSize];
     char* out = chunk;
     int total = 0;
@@ -230,16 +327,16 @@ int qe_filebuf::puts(const unsigned short* text) {
         out = appendUtf8(out, codePoint);
         if (out - chunk > kUtf8ChunkSize - kUtf8ChunkMargin) {
             *out = '\0';
-            total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
+            total = addWriteResult(total, writeChunk(chunk, out - chunk));
             out = chunk;
         }
     }
     // The last (possibly empty) chunk always goes out, so an empty string
     // answers like an empty byte string: 0 when open, -1 when closed.
     *out = '\0';
-    total = addWriteResult(total, qe_fprintf(file, "%s", chunk));
+    total = addWriteResult(total, writeChunk(chunk, out - chunk));
     if (file != nullptr) {
-        if (borrowed)
+        if (borrowed && pieces == nullptr)
             handOver(file, holdsLineEnd);
         zkqe::platform::unlockFile(file);
     }

@@ -121,3 +121,22 @@ SCENARIO(failure_loop) {
     };
     return test.go();
 }
+
+// A block deleted twice with a new block allocated between the deletes: the
+// second delete is the one reported, and the new owner's block stays its
+// own (the heap could hand the new block the freed address).
+SCENARIO(reused) {
+    ZKMemStats* stats = ZKMemStats::instance();
+    stats->reset();
+    stats->setErrorHandler(0xffffffffUL, printHandlerCall);
+    int* first = hide(new int(1));
+    delete first;
+    int* second = hide(new int(2));
+    std::printf("second has first's address: %d\n", second == first);
+    std::printf("second delete of first\n");
+    delete hide(first);
+    std::printf("second's own delete\n");
+    delete second;
+    printCounters(stats);
+    return 0;
+}

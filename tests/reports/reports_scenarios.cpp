@@ -3,9 +3,11 @@
 // failed count, a report rewritten through the public header and summary
 // writers after go(), and one report written by many threads every way at
 // once.
+#include "report_stress.h"
 #include "scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -86,6 +88,29 @@ SCENARIO(close_fails) {
         t.printSummary();
     };
     return test.go();
+}
+
+// A process started with standard error or output closed: the status file
+// must not take the descriptor, nor collect diagnostics or the report.
+// argv[2] names the descriptor closed; the rest are the test's flags.
+SCENARIO(closed_standard) {
+    close(std::atoi(argv[2]));
+    scenario::Probe test("closed", "", ".", "run.out");
+    test.processDefaultArguments(argc - 2, argv + 2);
+    qe_fprintf(stderr, "a diagnostic\n");
+    test.body = [](scenario::Probe& t) { t.print("a line"); };
+    return test.go();
+}
+
+// A status file that cannot be written (a full disk) is said, at its start
+// and at its end.
+SCENARIO(status_full) {
+    if (symlink("/dev/full", "run.sta") != 0)
+        return 2;
+    scenario::Probe test("full", "", ".", "run.out");
+    const int failures = test.go();
+    std::remove("run.sta");
+    return failures;
 }
 #endif
 
@@ -172,4 +197,16 @@ SCENARIO(threads) {
                 found, outOfOrder, insideBlock);
     in.close();
     return std::remove("threads.out");
+}
+
+// The strict checker's short run: argv[2] threads, argv[3] pieces each,
+// argv[4] "switch" to move the report between files meanwhile, argv[5]
+// "own" for streams of the threads' own on the report's file.
+SCENARIO(stress) {
+    const int threads = std::atoi(argv[2]);
+    const bool switching = std::string(argv[4]) == "switch";
+    const bool own = argc > 5 && std::string(argv[5]) == "own";
+    const stress::Figures figures = stress::run(threads, std::atoi(argv[3]), switching, own);
+    stress::print(figures, threads, switching);
+    return stress::clean(figures) ? 0 : 1;
 }

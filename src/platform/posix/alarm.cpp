@@ -65,8 +65,8 @@ void* alarmThread(void* argument) {
             (nowSeconds == deadlineSeconds && now.tv_nsec >= deadlineNanoseconds)) {
             // A report on a standard stream keeps what it holds: abort()
             // would drop it, and the hung thread may hold the stream's lock.
-            drainWithoutLock(stdout);
-            drainWithoutLock(stderr);
+            drainBeforeAbort(stdout);
+            drainBeforeAbort(stderr);
             std::abort(); // with alarmMutex held: no cancel can slip in now
         }
         timespec wakeAt;

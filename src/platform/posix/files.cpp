@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// POSIX report-file services: the lockless drain of a FILE's
-// buffer for a dying process, and the FILE lock; whether a stream is a terminal.
+// POSIX report-file services: the drains of a FILE's buffer for a dying
+// process, the FILE lock, the whole write of a report's text; whether a
+// stream is a terminal.
 //
 // The drain reads glibc's public FILE fields (the write area between
 // _IO_write_base and _IO_write_ptr) and hands them to write(2): no lock, no
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 namespace zkqe {
@@ -36,6 +38,41 @@ void drainWithoutLock(std::FILE* file) {
 #else
     (void)file;
 #endif
+}
+
+namespace {
+// How long the alarm waits for a FILE's lock before it drains without it.
+constexpr int kDrainLockTries = 50;
+constexpr long kDrainLockPauseNanoseconds = 5 * 1000 * 1000;
+} // namespace
+
+void drainBeforeAbort(std::FILE* file) {
+    for (int attempt = 0; attempt < kDrainLockTries; ++attempt) {
+        if (ftrylockfile(file) == 0) {
+            std::fflush(file);
+            funlockfile(file);
+            return;
+        }
+        const timespec pause = {0, kDrainLockPauseNanoseconds};
+        nanosleep(&pause, nullptr);
+    }
+    drainWithoutLock(file);
+}
+
+bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
+    if (std::fflush(file) != 0)
+        return false;
+    const int fd = fileno(file);
+    while (length > 0) {
+        const ssize_t written = write(fd, data, length);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 void lockFile(std::FILE* file) {

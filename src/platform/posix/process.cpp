@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // POSIX process services: debugger detection through /proc, the debugger
-// copy, sleeping and the kind of process end.
+// copy, sleeping, the standard descriptors and the kind of process end.
 //
 // POSIX has no debugger channel apart from the program's own output, and a
 // tracer such as strace is no reader of one: the debugger copy goes only
@@ -141,7 +141,22 @@ void sleepMilliseconds(unsigned milliseconds) {
     }
 }
 
-void processStartup() {}
+void processStartup() {
+    ensureStandardDescriptors();
+}
+
+void ensureStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor is this one, as the ones below are open.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
 
 // abort(), the alarm and fatal signals end the process without running static
 // destructors or exit handlers, so a finaliser that runs sees an orderly end.

@@ -34,8 +34,8 @@ DWORD WINAPI alarmThread(LPVOID) {
         if (now >= alarmDeadline) {
             // A report on a standard stream keeps what it holds: abort()
             // would drop it, and the hung thread may hold the stream's lock.
-            drainWithoutLock(stdout);
-            drainWithoutLock(stderr);
+            drainBeforeAbort(stdout);
+            drainBeforeAbort(stderr);
             std::abort();
         }
         ULONGLONG wait = alarmDeadline - now;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Win32 report-file services: the lockless drain of a FILE's buffer for a
-// dying process, and the FILE lock; whether a stream is a terminal.
+// dying process, the FILE lock, the whole write of a report's text; whether
+// a stream is a terminal.
 //
 // The drain reads the classic runtime's FILE fields (_base, _ptr, _flag, the
 // layout every msvcrt-based build shares) and hands them to _write: no lock,
@@ -9,6 +10,8 @@
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <io.h>
 
 namespace zkqe {
@@ -34,6 +37,57 @@ void drainWithoutLock(std::FILE* file) {
 #else
     (void)file;
 #endif
+}
+
+// The runtime offers no try-lock on a FILE: the alarm drains without it.
+void drainBeforeAbort(std::FILE* file) {
+    drainWithoutLock(file);
+}
+
+// In text mode the runtime's _write translates line ends in small chunks,
+// each its own WriteFile; the translation is done here instead and the
+// descriptor is binary for the one write.
+bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
+    if (std::fflush(file) != 0)
+        return false;
+    const int fd = _fileno(file);
+    const int mode = _setmode(fd, _O_BINARY);
+    if (mode == -1)
+        return false;
+    char* translated = nullptr;
+    if ((mode & _O_BINARY) == 0) {
+        std::size_t lineEnds = 0;
+        for (std::size_t i = 0; i < length; ++i)
+            lineEnds += data[i] == '\n';
+        if (lineEnds > 0) {
+            translated = static_cast<char*>(std::malloc(length + lineEnds));
+            if (translated == nullptr) {
+                _setmode(fd, mode);
+                return false;
+            }
+            char* out = translated;
+            for (std::size_t i = 0; i < length; ++i) {
+                if (data[i] == '\n')
+                    *out++ = '\r';
+                *out++ = data[i];
+            }
+            data = translated;
+            length += lineEnds;
+        }
+    }
+    bool whole = true;
+    while (length > 0) {
+        const int written = _write(fd, data, static_cast<unsigned>(length));
+        if (written <= 0) {
+            whole = false;
+            break;
+        }
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    std::free(translated);
+    _setmode(fd, mode);
+    return whole;
 }
 
 void lockFile(std::FILE* file) {

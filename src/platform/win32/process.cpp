@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Win32 process services: the debugger API, Sleep, the
+// Win32 process services: the debugger API, Sleep, the standard
+// descriptors, the
 // start-up switch that keeps abort() from printing a message or raising a
 // fault-report dialog, so an unattended run ends the same way everywhere, and
 // the kind of process end.
@@ -12,6 +13,8 @@
 // that the handler never outlives its code.
 #include "platform/platform.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdlib.h>
 #include <windows.h>
 
@@ -81,7 +84,24 @@ void sleepMilliseconds(unsigned milliseconds) {
     Sleep(milliseconds);
 }
 
+void ensureStandardDescriptors() {
+#if !defined(_UCRT)
+    // The classic runtime answers -1 for a closed descriptor; the universal
+    // one would call its invalid-parameter handler instead.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (_get_osfhandle(fd) != -1)
+            continue;
+        const int opened = _open("NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            _dup2(opened, fd);
+            _close(opened);
+        }
+    }
+#endif
+}
+
 void processStartup() {
+    ensureStandardDescriptors();
     // No fault-report or critical-error dialog for an unattended run.
     SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     // The abort message switch lives in the newer C runtimes only; the
