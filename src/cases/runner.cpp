@@ -9,15 +9,19 @@
 #include "zktest_cases.h"
 
 #include "zkqe_mutex.h"
+#include "zkqe_output.h"
+#include "driver/safety_nets.h"
 #include "cases/case_filter.h"
 #include "cases/case_registry.h"
 #include "cases/console.h"
+#include "cases/runner_options.h"
 #include "cases/section_tracker.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,54 +29,16 @@ namespace zkqe {
 
 namespace {
 
-struct RunnerOptions {
-    bool list = false;
-    bool listNames = false;
-    bool verbose = false;
-    bool help = false;
-    std::string filter;
-    bool filterGiven = false;
-    std::string error;
-    std::vector<char*> rest; // argv[0] and the single-letter flags
-};
-
-RunnerOptions parseOptions(int argc, char** argv) {
-    RunnerOptions options;
-    options.rest.push_back(argc > 0 ? argv[0] : nullptr);
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strncmp(arg, "--", 2) != 0) {
-            options.rest.push_back(argv[i]);
-        } else if (std::strcmp(arg, "--list") == 0) {
-            options.list = true;
-        } else if (std::strcmp(arg, "--list-names") == 0) {
-            options.listNames = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options.verbose = true;
-        } else if (std::strcmp(arg, "--help") == 0) {
-            options.help = true;
-        } else if (std::strncmp(arg, "--filter=", 9) == 0) {
-            options.filter = arg + 9;
-            options.filterGiven = true;
-        } else if (std::strcmp(arg, "--filter") == 0 && i + 1 < argc) {
-            options.filter = argv[++i];
-            options.filterGiven = true;
-        } else if (options.error.empty()) {
-            options.error = std::string("unknown option ") + arg;
-        }
-    }
-    options.rest.push_back(nullptr);
-    return options;
-}
-
 constexpr const char* kUsage =
-    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [ZKQETest flags]\n"
+    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [flags] [TERMS...]\n"
     "  --list          the cases, their tags and where they are\n"
     "  --list-names    the case names alone, one per line\n"
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
-    "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test\n";
+    "  TERMS           words without a dash: more terms of the filter\n"
+    "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
+    "                  each a word of its own with its value the next word\n";
 
 // "ring" from "/build/bin/ring" or "C:\\bin\\ring.exe".
 std::string programName(const char* argv0) {
@@ -87,9 +53,18 @@ std::string programName(const char* argv0) {
 
 class CaseRunner : public ZKQETest {
 public:
-    CaseRunner(const std::string& name, std::vector<const RegisteredCase*> cases, bool verbose)
-        : ZKQETest(name.c_str(), "", ".", (name + ".out").c_str()), cases_(std::move(cases)),
-          verbose_(verbose), tracker_(*this) {}
+    // The report's folder and name are the flags' from the start: the
+    // constructor creates the status file after them.
+    CaseRunner(const std::string& name, const RunnerOptions& options,
+               std::vector<const RegisteredCase*> cases)
+        : ZKQETest(name.c_str(), "", reportDir(options).c_str(), reportFile(name, options).c_str(),
+                   options.append),
+          cases_(std::move(cases)), verbose_(options.verbose), tracker_(*this) {
+        if (!options.machineId.empty())
+            machineId(options.machineId.c_str());
+        if (!options.compilerId.empty())
+            compilerId(options.compilerId.c_str());
+    }
 
     void runTest() override {
         setActiveSectionTracker(&tracker_);
@@ -107,6 +82,18 @@ public:
     int casesFailed = 0;
 
 private:
+    static std::string reportFile(const std::string& name, const RunnerOptions& options) {
+        return options.outputFile.empty() ? name + ".out" : options.outputFile;
+    }
+    // A report named with a path drops the folder, as go() does when it
+    // opens it; the status file must be named the same way.
+    static std::string reportDir(const RunnerOptions& options) {
+        const std::string& file = options.outputFile;
+        if (file.find('/') != std::string::npos || file.find(pathSeparator[0]) != std::string::npos)
+            return "";
+        return options.outputDir.empty() ? "." : options.outputDir;
+    }
+
     void runCase(const RegisteredCase& registered) {
         if (verbose_)
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
@@ -185,19 +172,47 @@ void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) 
         std::printf("%zu case%s\n", cases.size(), cases.size() == 1 ? "" : "s");
 }
 
+// -D names a folder the run writes into; one that is missing is refused
+// before anything runs rather than made, so a mistyped name is seen.
+bool isFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+// The alarm and crash guard as -L and -G arm them for every test: an alarm
+// armed earlier is never lengthened.
+void armSafetyNets(const RunnerOptions& options) {
+    if (options.alarmSeconds != 0) {
+        const unsigned remainder = setAlarm(options.alarmSeconds);
+        if (remainder != 0 && remainder < options.alarmSeconds)
+            setAlarm(remainder);
+    }
+    if (!options.crashTarget.empty())
+        installCrashGuard(options.crashTarget.c_str());
+}
+
 } // namespace
 } // namespace zkqe
 
 int zktest::runCases(int argc, char** argv) {
     using namespace zkqe;
     const auto start = std::chrono::steady_clock::now();
-    RunnerOptions options = parseOptions(argc, argv);
-    const std::string name = programName(options.rest[0]);
-    if (options.help || !options.error.empty()) {
-        if (!options.error.empty())
-            std::fprintf(stderr, "%s: %s\n", name.c_str(), options.error.c_str());
-        std::fprintf(options.help ? stdout : stderr, kUsage, name.c_str());
-        return options.help ? 0 : 2;
+    const RunnerOptions options = parseRunnerArguments(argc, argv);
+    const std::string name = programName(argc > 0 ? argv[0] : nullptr);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s: %s (--help lists the options)\n", name.c_str(),
+                     options.error.c_str());
+        return 2;
+    }
+    // Help asked for is no error: standard output, status 0.
+    if (options.help) {
+        std::printf(kUsage, name.c_str());
+        return 0;
+    }
+    if (!options.outputDir.empty() && !isFolder(options.outputDir)) {
+        std::fprintf(stderr, "%s: -D %s: no such folder (--help lists the options)\n", name.c_str(),
+                     options.outputDir.c_str());
+        return 2;
     }
 
     const std::vector<RegisteredCase>& all = registeredCases();
@@ -222,8 +237,8 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
-    CaseRunner runner(name, std::move(selected), options.verbose);
-    runner.processDefaultArguments(static_cast<int>(options.rest.size() - 1), options.rest.data());
+    armSafetyNets(options);
+    CaseRunner runner(name, options, std::move(selected));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
     startConsole();
