@@ -51,6 +51,16 @@ std::string programName(const char* argv0) {
     return name.empty() ? "zktest" : name;
 }
 
+// What the exit handler needs to say who called exit(): the run between
+// its start and its summary, and the case running then.
+struct RunInProgress {
+    ZKQETest* runner = nullptr;
+    std::string program;
+    const char* prematureExitFile = nullptr;
+};
+RunInProgress inProgress;
+const RegisteredCase* runningCase = nullptr;
+
 class CaseRunner : public ZKQETest {
 public:
     // The report's folder and name are the flags' from the start: the
@@ -98,6 +108,7 @@ private:
         if (verbose_)
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
+        runningCase = &registered;
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
         try {
@@ -109,6 +120,7 @@ private:
             ++casesFailed;
             throw;
         }
+        runningCase = nullptr;
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else
@@ -179,6 +191,44 @@ bool isFolder(const std::string& path) {
     return std::filesystem::is_directory(path, error);
 }
 
+// exit() before the summary (from a case, or code under test) must not read
+// as a pass, whatever its status: the report and standard error say where
+// the run was, and the process ends with status 1 at once, leaving its
+// status file at "1" and the premature-exit file in place.
+void endedBeforeSummary() {
+    if (inProgress.runner == nullptr)
+        return;
+    std::string text = "the process ended";
+    if (runningCase != nullptr)
+        text += " during case \"" + runningCase->name + "\"";
+    text += ", before the summary";
+    ZKQETest* runner = inProgress.runner;
+    inProgress.runner = nullptr;
+    runner->print(text.c_str());
+    std::fprintf(stderr, "%s: %s\n", inProgress.program.c_str(), text.c_str());
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+// Bazel's and others' sign of a run that ended early: present from the start
+// of the run until its summary is out.
+void markRunStarted(const std::string& program, ZKQETest& runner) {
+    static const bool handlerSet = std::atexit(endedBeforeSummary) == 0;
+    (void)handlerSet;
+    inProgress.runner = &runner;
+    inProgress.program = program;
+    inProgress.prematureExitFile = std::getenv("TEST_PREMATURE_EXIT_FILE");
+    if (inProgress.prematureExitFile != nullptr && inProgress.prematureExitFile[0] != '\0')
+        if (FILE* file = qe_fopen(inProgress.prematureExitFile, "w"))
+            std::fclose(file);
+}
+
+void markRunFinished() {
+    inProgress.runner = nullptr;
+    if (inProgress.prematureExitFile != nullptr && inProgress.prematureExitFile[0] != '\0')
+        std::remove(inProgress.prematureExitFile);
+}
+
 // The alarm and crash guard as -L and -G arm them for every test: an alarm
 // armed earlier is never lengthened.
 void armSafetyNets(const RunnerOptions& options) {
@@ -241,6 +291,7 @@ int zktest::runCases(int argc, char** argv) {
     CaseRunner runner(name, options, std::move(selected));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
+    markRunStarted(name, runner);
     startConsole();
     const int failures = runner.go();
     stopConsole();
@@ -249,6 +300,7 @@ int zktest::runCases(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary(
         {runner.casesPassed, runner.casesFailed, checks - failed, failed, elapsed.count()});
+    markRunFinished();
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 ? 0 : 1;
 }
