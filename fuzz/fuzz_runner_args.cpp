@@ -49,6 +49,8 @@ RunnerOptions model(const std::vector<std::string>& words) {
             out.list = true;
         else if (w == "--list-names")
             out.listNames = true;
+        else if (w == "--list-tests")
+            out.listTests = true;
         else if (w == "--verbose")
             out.verbose = true;
         else if (w == "--help" || w == "-h" || w == "-?")
@@ -104,12 +106,12 @@ RunnerOptions model(const std::vector<std::string>& words) {
 }
 
 bool same(const RunnerOptions& a, const RunnerOptions& b) {
-    return a.list == b.list && a.listNames == b.listNames && a.verbose == b.verbose &&
-           a.help == b.help && a.filter == b.filter && a.filterGiven == b.filterGiven &&
-           a.outputFile == b.outputFile && a.outputDir == b.outputDir &&
-           a.machineId == b.machineId && a.compilerId == b.compilerId &&
-           a.crashTarget == b.crashTarget && a.alarmSeconds == b.alarmSeconds &&
-           a.append == b.append && a.error == b.error;
+    return a.list == b.list && a.listNames == b.listNames && a.listTests == b.listTests &&
+           a.verbose == b.verbose && a.help == b.help && a.filter == b.filter &&
+           a.filterGiven == b.filterGiven && a.outputFile == b.outputFile &&
+           a.outputDir == b.outputDir && a.machineId == b.machineId &&
+           a.compilerId == b.compilerId && a.crashTarget == b.crashTarget &&
+           a.alarmSeconds == b.alarmSeconds && a.append == b.append && a.error == b.error;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -126,6 +128,7 @@ std::string pickWord(FuzzedDataProvider& data) {
         "--help",
         "--list",
         "--list-names",
+        "--list-tests",
         "--verbose",
         "--filter",
         "--filter=",

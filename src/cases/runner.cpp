@@ -11,6 +11,7 @@
 #include "zkqe_mutex.h"
 #include "zkqe_output.h"
 #include "driver/safety_nets.h"
+#include "platform/platform.h"
 #include "cases/case_filter.h"
 #include "cases/case_registry.h"
 #include "cases/console.h"
@@ -18,6 +19,7 @@
 #include "cases/section_tracker.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,12 +35,17 @@ constexpr const char* kUsage =
     "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [flags] [TERMS...]\n"
     "  --list          the cases, their tags and where they are\n"
     "  --list-names    the case names alone, one per line\n"
+    "  --list-tests    every case for a test driver: marked lines, hidden ones\n"
+    "                  with '-', the others with '+'\n"
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
+
+constexpr const char* kTestListBegin = "--- zktest cases ---";
+constexpr const char* kTestListEnd = "--- end of zktest cases ---";
 
 // "ring" from "/build/bin/ring" or "C:\\bin\\ring.exe".
 std::string programName(const char* argv0) {
@@ -168,6 +175,18 @@ bool reportDuplicateNames(const std::string& program, const std::vector<Register
     return false;
 }
 
+// Between marker lines, so that a driver reading standard output skips what
+// main() or a static constructor printed; hidden cases marked, for drivers
+// that register them disabled.
+void listTests(const std::vector<RegisteredCase>& cases) {
+    std::printf("%s\n", kTestListBegin);
+    for (const RegisteredCase& registered : cases) {
+        std::printf("%c%s\n", CaseFilter::hidden(registered.tags) ? '-' : '+',
+                    registered.name.c_str());
+    }
+    std::printf("%s\n", kTestListEnd);
+}
+
 void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) {
     for (const RegisteredCase* registered : cases) {
         if (namesOnly) {
@@ -229,14 +248,49 @@ void markRunFinished() {
         std::remove(inProgress.prematureExitFile);
 }
 
+// The alarm aborts without a word; a test driver's log should say why the
+// run ended. An abort at or after the alarm's deadline is the alarm's: the
+// note goes out without a lock or an allocation, as the alarm drains.
+struct AlarmNote {
+    std::chrono::steady_clock::time_point deadline;
+    char text[96];
+    std::size_t length = 0;
+};
+AlarmNote alarmNote;
+
+extern "C" void noteAlarmOnAbort(int) {
+    if (alarmNote.length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
+        return;
+    platform::writeFaultText(stderr, alarmNote.text, alarmNote.length);
+    if (const RegisteredCase* running = runningCase) {
+        platform::writeFaultText(stderr, " during case \"", 14);
+        platform::writeFaultText(stderr, running->name.c_str(), running->name.size());
+        platform::writeFaultText(stderr, "\"", 1);
+    }
+    platform::writeFaultText(stderr, "\n", 1);
+}
+
+void armAlarm(const std::string& program, unsigned seconds) {
+    // Read before the alarm starts counting, less a margin for another
+    // clock, so that the alarm's own abort is never taken for too early.
+    const auto armedAt = std::chrono::steady_clock::now() - std::chrono::milliseconds(100);
+    const unsigned remainder = setAlarm(seconds);
+    if (remainder != 0 && remainder < seconds) {
+        setAlarm(remainder);
+        seconds = remainder;
+    }
+    alarmNote.deadline = armedAt + std::chrono::seconds(seconds);
+    const int length = std::snprintf(alarmNote.text, sizeof alarmNote.text,
+                                     "%.60s: alarm after %u s", program.c_str(), seconds);
+    alarmNote.length = length > 0 ? static_cast<std::size_t>(length) : 0;
+    std::signal(SIGABRT, noteAlarmOnAbort);
+}
+
 // The alarm and crash guard as -L and -G arm them for every test: an alarm
 // armed earlier is never lengthened.
-void armSafetyNets(const RunnerOptions& options) {
-    if (options.alarmSeconds != 0) {
-        const unsigned remainder = setAlarm(options.alarmSeconds);
-        if (remainder != 0 && remainder < options.alarmSeconds)
-            setAlarm(remainder);
-    }
+void armSafetyNets(const std::string& program, const RunnerOptions& options) {
+    if (options.alarmSeconds != 0)
+        armAlarm(program, options.alarmSeconds);
     if (!options.crashTarget.empty())
         installCrashGuard(options.crashTarget.c_str());
 }
@@ -268,6 +322,10 @@ int zktest::runCases(int argc, char** argv) {
     const std::vector<RegisteredCase>& all = registeredCases();
     if (reportDuplicateNames(name, all))
         return 2;
+    if (options.listTests) {
+        listTests(all);
+        return 0;
+    }
     const CaseFilter filter(options.filter);
     std::vector<const RegisteredCase*> selected;
     for (const RegisteredCase& registered : all)
@@ -287,7 +345,7 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
-    armSafetyNets(options);
+    armSafetyNets(name, options);
     CaseRunner runner(name, options, std::move(selected));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();

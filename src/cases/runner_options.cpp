@@ -20,6 +20,7 @@ struct Option {
 constexpr Option kOptions[] = {
     {"--list", Kind::flag, &RunnerOptions::list, nullptr},
     {"--list-names", Kind::flag, &RunnerOptions::listNames, nullptr},
+    {"--list-tests", Kind::flag, &RunnerOptions::listTests, nullptr},
     {"--verbose", Kind::flag, &RunnerOptions::verbose, nullptr},
     {"--help", Kind::flag, &RunnerOptions::help, nullptr},
     {"-h", Kind::flag, &RunnerOptions::help, nullptr},

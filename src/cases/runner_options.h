@@ -14,6 +14,7 @@ namespace zkqe {
 struct RunnerOptions {
     bool list = false;
     bool listNames = false;
+    bool listTests = false;
     bool verbose = false;
     bool help = false;
     // --filter's terms and the words without a dash, joined by commas.

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Code under test that ends the process in the middle of a case.
+// Hidden cases whose code under test ends the process or never ends.
 #include <zktest_cases.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 ZKTEST_CASE("exits", "[.][exit]") {
     std::fflush(stdout);
     std::exit(0);
+}
+
+ZKTEST_CASE("hangs", "[.][hang]") {
+    std::this_thread::sleep_for(std::chrono::minutes(5));
 }
