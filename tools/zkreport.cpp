@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -123,17 +124,38 @@ std::string statusOf(const std::string& report) {
     return std::string(1, c);
 }
 
-bool readRuns(const std::string& path, std::vector<Run>& runs) {
+// A line the library writes into reports and nothing else does: a header,
+// a tag, a failure block, an end line or the summary.
+bool reportLine(const std::string& line) {
+    long value = 0;
+    return line == kRunHeader || line == kFileHeader || startsWith(line, kRunTestTagLead) ||
+           startsWith(line, kTestTagLead) || startsWith(line, kFunctionTagLead) ||
+           startsWith(line, kBlockLine) || summaryLine(line, layout::kAssertions, value) ||
+           summaryLine(line, layout::kFailedAssertions, value);
+}
+
+enum class Read { report, unreadable, folder, notReport };
+
+Read readRuns(const std::string& path, std::vector<Run>& runs) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return Read::folder;
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return false;
+        return Read::unreadable;
     const std::string status = statusOf(path);
     const std::size_t first = runs.size();
     std::string line;
     Run* run = nullptr;
+    // An empty report is one whose run ended before anything reached it; a
+    // file of other lines only is no report at all.
+    bool empty = true;
+    bool recognised = false;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        empty = false;
+        recognised = recognised || reportLine(line);
         if (line == kRunHeader || line == kFileHeader) {
             runs.emplace_back();
             run = &runs.back();
@@ -175,6 +197,10 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
                 run->ending = Ending::Summary;
         }
     }
+    if (!empty && !recognised) {
+        runs.resize(first);
+        return Read::notReport;
+    }
     if (runs.size() == first) {
         runs.emplace_back();
         runs.back().report = path;
@@ -183,7 +209,7 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
     runs.back().status = status;
     for (std::size_t i = first; i + 1 < runs.size(); ++i)
         runs[i].status = status == "1" ? "-" : status;
-    return true;
+    return Read::report;
 }
 
 std::string xmlEscape(const std::string& text) {
@@ -346,8 +372,12 @@ int main(int argc, char** argv) {
 
     std::vector<Run> runs;
     for (const std::string& report : reports) {
-        if (!readRuns(report, runs)) {
-            std::fprintf(stderr, "zkreport: cannot read %s\n", report.c_str());
+        const Read read = readRuns(report, runs);
+        if (read != Read::report) {
+            const char* format = read == Read::notReport ? "zkreport: %s is not a report\n"
+                                 : read == Read::folder ? "zkreport: %s is a folder, not a report\n"
+                                                        : "zkreport: cannot read %s\n";
+            std::fprintf(stderr, format, report.c_str());
             return 2;
         }
     }
