@@ -23,16 +23,17 @@ namespace {
 
 using zkqe::RunnerOptions;
 
-// Digits only, no more than the largest 32-bit unsigned, not zero.
-bool modelSeconds(const std::string& text, unsigned* seconds) {
+// Digits only, no more than the largest 32-bit unsigned, at least `least`.
+bool modelNumber(const std::string& text, unsigned least, unsigned* number) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     std::string digits = text.substr(std::min(text.find_first_not_of('0'), text.size()));
-    if (digits.empty())
-        return false;
     if (digits.size() > 10 || (digits.size() == 10 && digits > "4294967295"))
         return false;
-    *seconds = static_cast<unsigned>(std::stoull(digits));
+    const unsigned value = digits.empty() ? 0 : static_cast<unsigned>(std::stoull(digits));
+    if (value < least)
+        return false;
+    *number = value;
     return true;
 }
 
@@ -61,11 +62,12 @@ RunnerOptions model(const std::vector<std::string>& words) {
             std::string name;
             std::string value;
             bool glued = false;
-            if (w.rfind("--filter=", 0) == 0) {
-                name = "--filter";
-                value = w.substr(9);
+            if (w.rfind("--filter=", 0) == 0 || w.rfind("--shard-count=", 0) == 0 ||
+                w.rfind("--shard-index=", 0) == 0) {
+                name = w.substr(0, w.find('='));
+                value = w.substr(w.find('=') + 1);
                 glued = true;
-            } else if (w == "--filter") {
+            } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGL").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -76,14 +78,23 @@ RunnerOptions model(const std::vector<std::string>& words) {
                 break;
             }
             if (!glued && i + 1 < words.size() &&
-                (name == "-L" || words[i + 1].empty() || words[i + 1][0] != '-'))
+                (name == "-L" || (name[1] == '-' && name != "--filter") || words[i + 1].empty() ||
+                 words[i + 1][0] != '-'))
                 value = words[++i];
             if (value.empty()) {
                 out.error = name + " needs a value";
             } else if (name == "-L") {
-                if (!modelSeconds(value, &out.alarmSeconds))
+                if (!modelNumber(value, 1, &out.alarmSeconds))
                     out.error =
                         "-L " + value + ": not a whole number of seconds from 1 to 4294967295";
+            } else if (name == "--shard-count") {
+                if (!modelNumber(value, 1, &out.shardCount))
+                    out.error = name + " " + value + ": not a whole number from 1 to 4294967295";
+            } else if (name == "--shard-index") {
+                if (!modelNumber(value, 0, &out.shardIndex))
+                    out.error = name + " " + value + ": not a whole number from 0 to 4294967295";
+                else
+                    out.shardIndexGiven = true;
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
@@ -129,6 +140,8 @@ std::string pickWord(FuzzedDataProvider& data) {
         "--list",
         "--list-names",
         "--list-tests",
+        "--shard-count",
+        "--shard-index=1",
         "--verbose",
         "--filter",
         "--filter=",

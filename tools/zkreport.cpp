@@ -11,6 +11,7 @@
 // a run (or the prefix-less header of a file started by changeOutputFile), the
 // failure blocks, the end lines and the summary. Reports written on Windows
 // carry "\r\n" line ends; the "\r" is dropped.
+#include "cases/junit_output.h"
 #include "reports/report_layout.h"
 
 #include <algorithm>
@@ -212,36 +213,6 @@ Read readRuns(const std::string& path, std::vector<Run>& runs) {
     return Read::report;
 }
 
-std::string xmlEscape(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            // Control characters other than tab and line feed are not allowed in XML 1.0.
-            if (c < 0x20 && c != '\t' && c != '\n')
-                out += '?';
-            else
-                out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 // `blocks` failure blocks, and how the run ended when `withEnding`.
 std::string failureMessage(const Run& run, int blocks, bool withEnding) {
     std::ostringstream text;
@@ -314,14 +285,14 @@ bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
     out << "  <testsuite name=\"zktest\" tests=\"" << cases.size() << "\" failures=\"" << failures
         << "\" errors=\"0\">\n";
     for (const JunitCase& c : cases) {
-        out << "    <testcase classname=\"" << xmlEscape(c.classname) << "\" name=\""
-            << xmlEscape(c.name) << "\"";
+        out << "    <testcase classname=\"" << zkqe::xmlEscape(c.classname) << "\" name=\""
+            << zkqe::xmlEscape(c.name) << "\"";
         if (c.message.empty()) {
             out << "/>\n";
             continue;
         }
-        out << ">\n      <failure message=\"" << xmlEscape(c.message) << "\">"
-            << xmlEscape(c.blocks) << "</failure>\n    </testcase>\n";
+        out << ">\n      <failure message=\"" << zkqe::xmlEscape(c.message) << "\">"
+            << zkqe::xmlEscape(c.blocks) << "</failure>\n    </testcase>\n";
     }
     out << "  </testsuite>\n</testsuites>\n";
     return static_cast<bool>(out);

@@ -15,9 +15,11 @@
 #include "cases/case_filter.h"
 #include "cases/case_registry.h"
 #include "cases/console.h"
+#include "cases/junit_output.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -40,6 +42,8 @@ constexpr const char* kUsage =
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
+    "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
+    "                  counted from 0, leaves I when divided by N\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -97,6 +101,7 @@ public:
 
     int casesPassed = 0;
     int casesFailed = 0;
+    std::vector<CaseResult> results;
 
 private:
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
@@ -116,6 +121,9 @@ private:
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
         runningCase = &registered;
+        results.push_back({registered.name, 0.0, {}});
+        consoleKeepFailures(&results.back().failures);
+        const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
         try {
@@ -125,13 +133,21 @@ private:
             } while (!tracker_.caseFinished());
         } catch (const tooManyFailures&) {
             ++casesFailed;
+            endCase(start);
             throw;
         }
-        runningCase = nullptr;
+        endCase(start);
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else
             ++casesPassed;
+    }
+
+    void endCase(std::chrono::steady_clock::time_point start) {
+        consoleKeepFailures(nullptr);
+        runningCase = nullptr;
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        results.back().seconds = elapsed.count();
     }
 
     // False when an exception ended the run.
@@ -201,6 +217,59 @@ void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) 
     }
     if (!namesOnly)
         std::printf("%zu case%s\n", cases.size(), cases.size() == 1 ? "" : "s");
+}
+
+// What a test driver says through the environment (Bazel, and GoogleTest's
+// own names) fills what the command line left; an unreadable value is a
+// usage error like a bad option.
+void readTestEnvironment(RunnerOptions& options) {
+    if (const char* only = std::getenv("TESTBRIDGE_TEST_ONLY"); only != nullptr && *only != '\0') {
+        options.filter += options.filter.empty() ? only : std::string(",") + only;
+        options.filterGiven = true;
+    }
+    // The driver keeps what lands there; it is made if the driver left that
+    // to the test.
+    if (const char* outputs = std::getenv("TEST_UNDECLARED_OUTPUTS_DIR");
+        outputs != nullptr && *outputs != '\0' && options.outputDir.empty()) {
+        options.outputDir = outputs;
+        std::error_code error;
+        std::filesystem::create_directories(outputs, error);
+    }
+    if (options.shardCount != 0 || options.shardIndexGiven)
+        return;
+    const struct {
+        const char* count;
+        const char* index;
+    } kShardVariables[] = {{"TEST_TOTAL_SHARDS", "TEST_SHARD_INDEX"},
+                           {"GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX"}};
+    for (const auto& names : kShardVariables) {
+        const char* count = std::getenv(names.count);
+        if (count == nullptr)
+            continue;
+        const char* index = std::getenv(names.index);
+        if (!parseWholeNumber(count, 1, &options.shardCount))
+            options.error = std::string(names.count) + "=" + count + ": not a whole number from 1";
+        else if (index == nullptr || !parseWholeNumber(index, 0, &options.shardIndex))
+            options.error = std::string(names.index) + "=" + (index ? index : "") +
+                            ": not a whole number from 0";
+        options.shardIndexGiven = true;
+        return;
+    }
+}
+
+// The cases of this shard: every case runs in exactly one of the shards.
+std::vector<const RegisteredCase*> shardOf(const std::vector<const RegisteredCase*>& selected,
+                                           const RunnerOptions& options) {
+    if (options.shardCount == 0)
+        return selected;
+    std::vector<const RegisteredCase*> shard;
+    for (std::size_t i = options.shardIndex; i < selected.size(); i += options.shardCount)
+        shard.push_back(selected[i]);
+    // The driver's sign that the program knows how to shard.
+    if (const char* status = std::getenv("TEST_SHARD_STATUS_FILE"); status && *status != '\0')
+        if (FILE* file = qe_fopen(status, "a"))
+            std::fclose(file);
+    return shard;
 }
 
 // -D names a folder the run writes into; one that is missing is refused
@@ -301,8 +370,15 @@ void armSafetyNets(const std::string& program, const RunnerOptions& options) {
 int zktest::runCases(int argc, char** argv) {
     using namespace zkqe;
     const auto start = std::chrono::steady_clock::now();
-    const RunnerOptions options = parseRunnerArguments(argc, argv);
+    RunnerOptions options = parseRunnerArguments(argc, argv);
     const std::string name = programName(argc > 0 ? argv[0] : nullptr);
+    if (options.error.empty())
+        readTestEnvironment(options);
+    if (options.error.empty() && options.shardIndexGiven &&
+        options.shardIndex >= std::max(options.shardCount, 1u))
+        options.error = "shard index " + std::to_string(options.shardIndex) +
+                        " is not below the count of shards, " +
+                        std::to_string(std::max(options.shardCount, 1u));
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s: %s (--help lists the options)\n", name.c_str(),
                      options.error.c_str());
@@ -346,7 +422,7 @@ int zktest::runCases(int argc, char** argv) {
     }
 
     armSafetyNets(name, options);
-    CaseRunner runner(name, options, std::move(selected));
+    CaseRunner runner(name, options, shardOf(selected, options));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
     markRunStarted(name, runner);
@@ -358,7 +434,19 @@ int zktest::runCases(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary(
         {runner.casesPassed, runner.casesFailed, checks - failed, failed, elapsed.count()});
+    const char* xml = std::getenv("XML_OUTPUT_FILE");
+    const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
+    if (!xmlWritten)
+        std::fprintf(stderr, "%s: cannot write %s\n", name.c_str(), xml);
     markRunFinished();
     // Any failure fails the process: go()'s count could read back as 0.
-    return failures == 0 && failed == 0 ? 0 : 1;
+    return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;
+}
+
+std::string zktest::tempDir() {
+    const char* bazel = std::getenv("TEST_TMPDIR");
+    if (bazel != nullptr && *bazel != '\0')
+        return bazel;
+    std::error_code error;
+    return std::filesystem::temp_directory_path(error).string();
 }

@@ -8,13 +8,16 @@ namespace zkqe {
 
 namespace {
 
-enum class Kind { flag, text, seconds };
+enum class Kind { flag, text, number };
 
 struct Option {
     const char* name;
     Kind kind;
     bool RunnerOptions::*flag;
     std::string RunnerOptions::*text;
+    unsigned RunnerOptions::*number = nullptr;
+    unsigned least = 0;    // the smallest number taken
+    const char* unit = ""; // what a number counts, for the error
 };
 
 constexpr Option kOptions[] = {
@@ -31,8 +34,10 @@ constexpr Option kOptions[] = {
     {"-M", Kind::text, nullptr, &RunnerOptions::machineId},
     {"-C", Kind::text, nullptr, &RunnerOptions::compilerId},
     {"-G", Kind::text, nullptr, &RunnerOptions::crashTarget},
-    {"-L", Kind::seconds, nullptr, nullptr},
+    {"-L", Kind::number, nullptr, nullptr, &RunnerOptions::alarmSeconds, 1, " of seconds"},
     {"-A", Kind::flag, &RunnerOptions::append, nullptr},
+    {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
+    {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",
@@ -57,9 +62,11 @@ const Option* findOption(const char* word, const char** glued) {
     return nullptr;
 }
 
-// 1 to the largest unsigned, digits only: a sign, a fraction, a space or a
+} // namespace
+
+// Digits only, up to the largest unsigned: a sign, a fraction, a space or a
 // number past the range is refused rather than read in part.
-bool parseSeconds(const std::string& text, unsigned* seconds) {
+bool parseWholeNumber(const std::string& text, unsigned least, unsigned* number) {
     if (text.empty())
         return false;
     unsigned long long value = 0;
@@ -70,11 +77,13 @@ bool parseSeconds(const std::string& text, unsigned* seconds) {
         if (value > static_cast<unsigned>(-1))
             return false;
     }
-    if (value == 0)
+    if (value < least)
         return false;
-    *seconds = static_cast<unsigned>(value);
+    *number = static_cast<unsigned>(value);
     return true;
 }
+
+namespace {
 
 void addFilterTerms(RunnerOptions& options, const std::string& terms) {
     if (options.filterGiven && !terms.empty() && !options.filter.empty())
@@ -108,17 +117,20 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
             value = glued;
         } else if (i + 1 < argc &&
                    // The next word is a value unless it is another option:
-                   // "-O -M box" is a forgotten name, not a report "-M". -L
-                   // takes it, to say why "-5" is no number of seconds.
-                   (argv[i + 1][0] != '-' || option->kind == Kind::seconds)) {
+                   // "-O -M box" is a forgotten name, not a report "-M". A
+                   // number takes it, to say why "-5" is none.
+                   (argv[i + 1][0] != '-' || option->kind == Kind::number)) {
             value = argv[++i];
         }
         if (value.empty()) {
             options.error = std::string(option->name) + " needs a value";
-        } else if (option->kind == Kind::seconds) {
-            if (!parseSeconds(value, &options.alarmSeconds))
-                options.error = std::string(option->name) + " " + value +
-                                ": not a whole number of seconds from 1 to 4294967295";
+        } else if (option->kind == Kind::number) {
+            if (!parseWholeNumber(value, option->least, &(options.*(option->number))))
+                options.error = std::string(option->name) + " " + value + ": not a whole number" +
+                                option->unit + " from " + std::to_string(option->least) +
+                                " to 4294967295";
+            else if (option->number == &RunnerOptions::shardIndex)
+                options.shardIndexGiven = true;
         } else if (option->text == &RunnerOptions::filter) {
             addFilterTerms(options, value);
         } else {

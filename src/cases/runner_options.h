@@ -28,12 +28,21 @@ struct RunnerOptions {
     std::string crashTarget;
     unsigned alarmSeconds = 0;
     bool append = false;
+    // Run only the selected cases whose place in the selection, counted
+    // from 0, leaves shardIndex when divided by shardCount; 0: no sharding.
+    unsigned shardCount = 0;
+    unsigned shardIndex = 0;
+    bool shardIndexGiven = false;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;
 };
 
 RunnerOptions parseRunnerArguments(int argc, char** argv);
+
+// `text` as a whole number from `least` to the largest unsigned, into
+// `number`; false, leaving `number`, for anything else.
+bool parseWholeNumber(const std::string& text, unsigned least, unsigned* number);
 
 } // namespace zkqe
 

@@ -15,3 +15,7 @@ ZKTEST_CASE("exits", "[.][exit]") {
 ZKTEST_CASE("hangs", "[.][hang]") {
     std::this_thread::sleep_for(std::chrono::minutes(5));
 }
+
+ZKTEST_CASE("uses scratch files", "[.][tmp]") {
+    std::printf("scratch in %s\n", zktest::tempDir().c_str());
+}
