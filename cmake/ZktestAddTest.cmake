@@ -39,23 +39,28 @@ function(zktest_add_test target)
 endfunction()
 
 # zktest_discover_tests(<target> [TIMEOUT <seconds>] [TEST_PREFIX <prefix>]
-#                       [ARGS <arg>...])
+#                       [WORKING_DIRECTORY <dir>] [ARGS <arg>...])
 #
 # Registers every case of a program of cases (ZKTEST_CASE) as a CTest test of
 # its own, named <prefix><case name> (the prefix is "<target>." unless
-# given). Each runs as zktest_add_test runs a program, selected with
-# --filter, in its own folder with its own report and status file. The
-# cases are listed when CTest starts, so a case added or renamed needs no
-# new configure.
+# given); a hidden case is registered disabled. CTest runs each as the
+# program itself, selected with --filter, with its report and status file
+# in zktest-runs/<target>/ (named <target>.<n>.out and .sta) and the crash
+# line on standard error. It passes on the runner's summary of a run without
+# failures: a run that ends without one fails, whatever its exit status.
+# TIMEOUT arms the program's alarm (-L), with CTest's limit a minute later
+# as a backstop; without it no limit is set, so ctest --timeout applies. The
+# cases are listed when CTest starts, from the runner's marked list, so a
+# case added or renamed needs no new configure.
 set(_ZKTEST_DISCOVER_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZktestDiscoverTests.cmake")
 
 function(zktest_discover_tests target)
-  cmake_parse_arguments(ARG "" "TIMEOUT;TEST_PREFIX" "ARGS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;TEST_PREFIX;WORKING_DIRECTORY" "ARGS" ${ARGN})
   if(NOT DEFINED ARG_TEST_PREFIX)
     set(ARG_TEST_PREFIX "${target}.")
   endif()
-  if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 300)
+  if(NOT ARG_WORKING_DIRECTORY)
+    set(ARG_WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
   endif()
   set(emulator "")
   if(CMAKE_CROSSCOMPILING_EMULATOR)
@@ -68,8 +73,8 @@ set(ZKTEST_EMULATOR [==[${emulator}]==])
 set(ZKTEST_PREFIX [==[${ARG_TEST_PREFIX}]==])
 set(ZKTEST_TIMEOUT [==[${ARG_TIMEOUT}]==])
 set(ZKTEST_ARGS [==[${ARG_ARGS}]==])
-set(ZKTEST_RUNS_DIR [==[${CMAKE_CURRENT_BINARY_DIR}/zktest-runs]==])
-set(ZKTEST_RUN_SCRIPT [==[${_ZKTEST_RUN_SCRIPT}]==])
+set(ZKTEST_RUNS_DIR [==[${CMAKE_CURRENT_BINARY_DIR}/zktest-runs/${target}]==])
+set(ZKTEST_WORKING_DIRECTORY [==[${ARG_WORKING_DIRECTORY}]==])
 set(ZKTEST_CMAKE [==[${CMAKE_COMMAND}]==])
 include([==[${_ZKTEST_DISCOVER_SCRIPT}]==])
 ")

@@ -1,44 +1,67 @@
 # SPDX-License-Identifier: MIT
 # Run by CTest as it starts (see zktest_discover_tests): lists the program's
-# cases and adds a test for each. A program that cannot be listed becomes
-# one failing test that says why, rather than no tests at all.
-execute_process(COMMAND ${ZKTEST_EMULATOR} "${ZKTEST_PROGRAM}" --list-names
+# cases and adds a test for each, which CTest runs as the program itself. A
+# program that cannot be listed becomes one failing test that says why,
+# rather than no tests at all.
+execute_process(COMMAND ${ZKTEST_EMULATOR} "${ZKTEST_PROGRAM}" --list-tests
+  WORKING_DIRECTORY "${ZKTEST_WORKING_DIRECTORY}"
   RESULT_VARIABLE result
-  OUTPUT_VARIABLE names
+  OUTPUT_VARIABLE output
   ERROR_VARIABLE errors)
-get_filename_component(program_name "${ZKTEST_PROGRAM}" NAME_WE)
-if(NOT result STREQUAL "0")
+# Only the runner's marked lines: whatever main() printed around them is no
+# case.
+string(REPLACE "\r" "" output "${output}")
+string(FIND "${output}" "--- zktest cases ---\n" begin)
+string(FIND "${output}" "\n--- end of zktest cases ---\n" end)
+if(NOT result STREQUAL "0" OR begin EQUAL -1 OR end LESS begin)
   add_test("${ZKTEST_PREFIX}NOT_LISTED" "${ZKTEST_CMAKE}" -E echo
-    "${ZKTEST_PROGRAM} --list-names failed (${result}): ${errors}")
+    "${ZKTEST_PROGRAM} --list-tests failed (${result}): ${errors}")
   set_tests_properties("${ZKTEST_PREFIX}NOT_LISTED" PROPERTIES WILL_FAIL ON)
   return()
 endif()
+math(EXPR begin "${begin} + 21")
+math(EXPR length "${end} - ${begin}")
+set(lines "")
+if(length GREATER 0)
+  string(SUBSTRING "${output}" ${begin} ${length} lines)
+endif()
 
-string(REPLACE "\r" "" names "${names}")
-string(REPLACE ";" "\\;" names "${names}")
-string(REPLACE "\n" ";" names "${names}")
+get_filename_component(program_name "${ZKTEST_PROGRAM}" NAME_WE)
+file(MAKE_DIRECTORY "${ZKTEST_RUNS_DIR}")
+set(alarm "")
+if(ZKTEST_TIMEOUT)
+  set(alarm -L ${ZKTEST_TIMEOUT})
+endif()
+string(REPLACE ";" "\\;" lines "${lines}")
+string(REPLACE "\n" ";" lines "${lines}")
 set(index 0)
-foreach(name IN LISTS names)
-  if(name STREQUAL "")
-    continue()
-  endif()
+foreach(line IN LISTS lines)
+  string(SUBSTRING "${line}" 0 1 mark)
+  string(SUBSTRING "${line}" 1 -1 name)
   math(EXPR index "${index} + 1")
   # Only the filter's own characters are escaped, so the filter selects
-  # exactly this case; the folder and report take a number, since a name
-  # may hold anything a file name cannot.
+  # exactly this case; the report takes a number, since a name may hold
+  # anything a file name cannot.
   string(REGEX REPLACE "([][\\\\*?,])" "\\\\\\1" filter "${name}")
   string(REGEX REPLACE "^([~-])" "\\\\\\1" filter "${filter}")
   set(test_name "${ZKTEST_PREFIX}${name}")
-  set(run_name "${program_name}.${index}")
-  set(args "--filter=${filter}" ${ZKTEST_ARGS})
-  add_test("${test_name}" "${ZKTEST_CMAKE}"
-    "-DZKTEST_PROGRAM=${ZKTEST_PROGRAM}"
-    "-DZKTEST_NAME=${run_name}"
-    "-DZKTEST_WORKDIR=${ZKTEST_RUNS_DIR}/${run_name}"
-    "-DZKTEST_TIMEOUT=${ZKTEST_TIMEOUT}"
-    "-DZKTEST_ARGS=${args}"
-    "-DZKTEST_EMULATOR=${ZKTEST_EMULATOR}"
-    -P "${ZKTEST_RUN_SCRIPT}")
-  math(EXPR backstop "${ZKTEST_TIMEOUT} + 60")
-  set_tests_properties("${test_name}" PROPERTIES TIMEOUT ${backstop})
+  # The crash line goes to standard error, into CTest's log.
+  add_test("${test_name}" ${ZKTEST_EMULATOR} "${ZKTEST_PROGRAM}" "--filter=${filter}"
+    -O "${program_name}.${index}.out" -D "${ZKTEST_RUNS_DIR}" -G /dev/stderr ${alarm}
+    ${ZKTEST_ARGS})
+  # A pass is the summary of a run without failures; no summary (the run
+  # ended early) is a failure whatever the exit status. The summary's ";"
+  # would split the expression, so "." stands for it.
+  set_tests_properties("${test_name}" PROPERTIES
+    PASS_REGULAR_EXPRESSION "zktest: cases [0-9]+ passed, 0 failed. checks [0-9]+ passed, 0 failed. "
+    FAIL_REGULAR_EXPRESSION "\\*\\*\\* WARNING: report [^\n]* was not written whole"
+    WORKING_DIRECTORY "${ZKTEST_WORKING_DIRECTORY}")
+  if(ZKTEST_TIMEOUT)
+    # CTest's own limit is only a backstop behind the program's alarm.
+    math(EXPR backstop "${ZKTEST_TIMEOUT} + 60")
+    set_tests_properties("${test_name}" PROPERTIES TIMEOUT ${backstop})
+  endif()
+  if(mark STREQUAL "-")
+    set_tests_properties("${test_name}" PROPERTIES DISABLED TRUE)
+  endif()
 endforeach()

@@ -6,8 +6,21 @@ file(MAKE_DIRECTORY "${ZKTEST_WORKDIR}")
 set(report "${ZKTEST_NAME}.out")
 set(crash "${ZKTEST_NAME}.crash")
 
-set(command ${ZKTEST_EMULATOR} "${ZKTEST_PROGRAM}"
-  -O "${report}" -L "${ZKTEST_TIMEOUT}" -G "${crash}" ${ZKTEST_ARGS})
+# A plain test searches its whole command line for flags, its own path
+# included ("build-Debug/" holds -D): it starts through a link in its folder,
+# so argv[0] is "./<program>". A Windows program keeps its path, for its DLLs.
+set(program "${ZKTEST_PROGRAM}")
+get_filename_component(program_file "${ZKTEST_PROGRAM}" NAME)
+if(NOT program_file MATCHES "[.]exe$")
+  file(CREATE_LINK "${ZKTEST_PROGRAM}" "${ZKTEST_WORKDIR}/${program_file}" RESULT linked SYMBOLIC)
+  if(linked STREQUAL "0")
+    set(program "./${program_file}")
+  endif()
+endif()
+# -D . keeps the report where it is judged, whatever folder the program's
+# constructor names.
+set(command ${ZKTEST_EMULATOR} "${program}"
+  -O "${report}" -D . -L "${ZKTEST_TIMEOUT}" -G "${crash}" ${ZKTEST_ARGS})
 execute_process(COMMAND ${command}
   WORKING_DIRECTORY "${ZKTEST_WORKDIR}"
   RESULT_VARIABLE result
@@ -29,7 +42,7 @@ if(NOT result STREQUAL "0")
   endif()
 endif()
 
-file(GLOB status_files "${ZKTEST_WORKDIR}/*.sta")
+file(GLOB_RECURSE status_files "${ZKTEST_WORKDIR}/*.sta")
 foreach(status_file IN LISTS status_files)
   file(READ "${status_file}" status LIMIT 1)
   if(status STREQUAL "1")
@@ -60,6 +73,16 @@ if(EXISTS "${ZKTEST_WORKDIR}/${report}")
   string(REPLACE "\r\n" "\n" text "${text}")
   string(REPLACE ";" "<semicolon>" text "${text}")
   string(REGEX MATCHALL "\n## FailedAssertions = -?[0-9]+" counts "${text}")
+  # Without its summary the run ended early (exit() in the body, a crash, an
+  # abort) or wrote it elsewhere (changeOutputFile): no evidence of a pass,
+  # whatever the exit status.
+  if(NOT counts)
+    list(APPEND problems "the report ${ZKTEST_WORKDIR}/${report} has no summary")
+  endif()
+  string(REGEX MATCH "\n## (the process ended [^\n]*)" ended "${text}")
+  if(ended)
+    list(APPEND problems "${CMAKE_MATCH_1}")
+  endif()
   list(POP_BACK counts failed)
   string(REGEX REPLACE "[^-0-9]" "" failed "${failed}")
   if(failed AND NOT failed STREQUAL "0")
@@ -78,8 +101,9 @@ if(EXISTS "${ZKTEST_WORKDIR}/${report}")
     message("${block}\n")
     math(EXPR shown "${shown} + 1")
   endforeach()
+else()
+  list(APPEND problems "no report at ${ZKTEST_WORKDIR}/${report}")
 endif()
-
 message("report: ${ZKTEST_WORKDIR}/${report}")
 if(problems)
   list(JOIN problems "\n  " text)

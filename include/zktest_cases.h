@@ -35,6 +35,8 @@
 #include "zkqe_export.h"
 #include "zktest_checks.h"
 
+#include <string>
+
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
 class ZKQETest;
@@ -68,6 +70,10 @@ ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const c
 // --filter and the rest; the single-letter flags of ZKQETest keep their
 // meaning) and returns the process's exit status.
 ZKQE_API int runCases(int argc, char** argv);
+
+// The folder for a test's scratch files: TEST_TMPDIR when a test driver
+// (Bazel) names one, else the system's temporary folder.
+ZKQE_API std::string tempDir();
 
 // One ZKTEST_SECTION: entered on this run or skipped.
 class ZKQE_API Section {

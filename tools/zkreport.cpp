@@ -11,12 +11,14 @@
 // a run (or the prefix-less header of a file started by changeOutputFile), the
 // failure blocks, the end lines and the summary. Reports written on Windows
 // carry "\r\n" line ends; the "\r" is dropped.
+#include "cases/junit_output.h"
 #include "reports/report_layout.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -123,17 +125,38 @@ std::string statusOf(const std::string& report) {
     return std::string(1, c);
 }
 
-bool readRuns(const std::string& path, std::vector<Run>& runs) {
+// A line the library writes into reports and nothing else does: a header,
+// a tag, a failure block, an end line or the summary.
+bool reportLine(const std::string& line) {
+    long value = 0;
+    return line == kRunHeader || line == kFileHeader || startsWith(line, kRunTestTagLead) ||
+           startsWith(line, kTestTagLead) || startsWith(line, kFunctionTagLead) ||
+           startsWith(line, kBlockLine) || summaryLine(line, layout::kAssertions, value) ||
+           summaryLine(line, layout::kFailedAssertions, value);
+}
+
+enum class Read { report, unreadable, folder, notReport };
+
+Read readRuns(const std::string& path, std::vector<Run>& runs) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return Read::folder;
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        return false;
+        return Read::unreadable;
     const std::string status = statusOf(path);
     const std::size_t first = runs.size();
     std::string line;
     Run* run = nullptr;
+    // An empty report is one whose run ended before anything reached it; a
+    // file of other lines only is no report at all.
+    bool empty = true;
+    bool recognised = false;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        empty = false;
+        recognised = recognised || reportLine(line);
         if (line == kRunHeader || line == kFileHeader) {
             runs.emplace_back();
             run = &runs.back();
@@ -175,6 +198,10 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
                 run->ending = Ending::Summary;
         }
     }
+    if (!empty && !recognised) {
+        runs.resize(first);
+        return Read::notReport;
+    }
     if (runs.size() == first) {
         runs.emplace_back();
         runs.back().report = path;
@@ -183,37 +210,7 @@ bool readRuns(const std::string& path, std::vector<Run>& runs) {
     runs.back().status = status;
     for (std::size_t i = first; i + 1 < runs.size(); ++i)
         runs[i].status = status == "1" ? "-" : status;
-    return true;
-}
-
-std::string xmlEscape(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            // Control characters other than tab and line feed are not allowed in XML 1.0.
-            if (c < 0x20 && c != '\t' && c != '\n')
-                out += '?';
-            else
-                out += static_cast<char>(c);
-        }
-    }
-    return out;
+    return Read::report;
 }
 
 // `blocks` failure blocks, and how the run ended when `withEnding`.
@@ -288,14 +285,14 @@ bool writeJunit(const std::string& path, const std::vector<Run>& runs) {
     out << "  <testsuite name=\"zktest\" tests=\"" << cases.size() << "\" failures=\"" << failures
         << "\" errors=\"0\">\n";
     for (const JunitCase& c : cases) {
-        out << "    <testcase classname=\"" << xmlEscape(c.classname) << "\" name=\""
-            << xmlEscape(c.name) << "\"";
+        out << "    <testcase classname=\"" << zkqe::xmlEscape(c.classname) << "\" name=\""
+            << zkqe::xmlEscape(c.name) << "\"";
         if (c.message.empty()) {
             out << "/>\n";
             continue;
         }
-        out << ">\n      <failure message=\"" << xmlEscape(c.message) << "\">"
-            << xmlEscape(c.blocks) << "</failure>\n    </testcase>\n";
+        out << ">\n      <failure message=\"" << zkqe::xmlEscape(c.message) << "\">"
+            << zkqe::xmlEscape(c.blocks) << "</failure>\n    </testcase>\n";
     }
     out << "  </testsuite>\n</testsuites>\n";
     return static_cast<bool>(out);
@@ -346,8 +343,12 @@ int main(int argc, char** argv) {
 
     std::vector<Run> runs;
     for (const std::string& report : reports) {
-        if (!readRuns(report, runs)) {
-            std::fprintf(stderr, "zkreport: cannot read %s\n", report.c_str());
+        const Read read = readRuns(report, runs);
+        if (read != Read::report) {
+            const char* format = read == Read::notReport ? "zkreport: %s is not a report\n"
+                                 : read == Read::folder ? "zkreport: %s is a folder, not a report\n"
+                                                        : "zkreport: cannot read %s\n";
+            std::fprintf(stderr, format, report.c_str());
             return 2;
         }
     }

@@ -23,13 +23,26 @@ constexpr const char* kRed = "\033[1;31m";
 constexpr const char* kGreen = "\033[1;32m";
 constexpr const char* kPlain = "\033[0m";
 
+// Written between cases only; the echo reads it under the failing object's
+// mutex, which also orders the appends of failures from several threads.
+std::vector<std::string>* keptFailures = nullptr;
+
 void echoFailure(const char* tag, const char* fileName, int lineNumber) {
-    std::fprintf(stderr, "%s:%d: %sfailure:%s %s\n", fileName != nullptr ? fileName : "",
-                 lineNumber, paint(kRed), paint(kPlain), tag != nullptr ? tag : "");
+    fileName = fileName != nullptr ? fileName : "";
+    tag = tag != nullptr ? tag : "";
+    std::fprintf(stderr, "%s:%d: %sfailure:%s %s\n", fileName, lineNumber, paint(kRed),
+                 paint(kPlain), tag);
     std::fflush(stderr);
+    if (keptFailures != nullptr)
+        keptFailures->push_back(std::string(fileName) + ":" + std::to_string(lineNumber) + ": " +
+                                tag);
 }
 
 } // namespace
+
+void consoleKeepFailures(std::vector<std::string>* sink) {
+    keptFailures = sink;
+}
 
 void startConsole() {
     // NO_COLOR turns colour off whatever its value, even empty: the user

@@ -6,6 +6,9 @@
 #ifndef ZKQE_CASES_CONSOLE_H
 #define ZKQE_CASES_CONSOLE_H
 
+#include <string>
+#include <vector>
+
 namespace zkqe {
 
 struct RunTally {
@@ -15,6 +18,10 @@ struct RunTally {
     int checksFailed;
     double seconds;
 };
+
+// Where each echoed failure is also kept, as "file:line: tag"; null for
+// nowhere. Set between cases, on the runner's thread.
+void consoleKeepFailures(std::vector<std::string>* sink);
 
 // Starts echoing failures (decides colour once, from standard error).
 void startConsole();

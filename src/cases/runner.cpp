@@ -9,16 +9,23 @@
 #include "zktest_cases.h"
 
 #include "zkqe_mutex.h"
+#include "zkqe_output.h"
+#include "driver/safety_nets.h"
+#include "platform/platform.h"
 #include "cases/case_filter.h"
 #include "cases/case_registry.h"
 #include "cases/console.h"
+#include "cases/junit_output.h"
+#include "cases/runner_options.h"
 #include "cases/section_tracker.h"
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,54 +33,23 @@ namespace zkqe {
 
 namespace {
 
-struct RunnerOptions {
-    bool list = false;
-    bool listNames = false;
-    bool verbose = false;
-    bool help = false;
-    std::string filter;
-    bool filterGiven = false;
-    std::string error;
-    std::vector<char*> rest; // argv[0] and the single-letter flags
-};
-
-RunnerOptions parseOptions(int argc, char** argv) {
-    RunnerOptions options;
-    options.rest.push_back(argc > 0 ? argv[0] : nullptr);
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strncmp(arg, "--", 2) != 0) {
-            options.rest.push_back(argv[i]);
-        } else if (std::strcmp(arg, "--list") == 0) {
-            options.list = true;
-        } else if (std::strcmp(arg, "--list-names") == 0) {
-            options.listNames = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options.verbose = true;
-        } else if (std::strcmp(arg, "--help") == 0) {
-            options.help = true;
-        } else if (std::strncmp(arg, "--filter=", 9) == 0) {
-            options.filter = arg + 9;
-            options.filterGiven = true;
-        } else if (std::strcmp(arg, "--filter") == 0 && i + 1 < argc) {
-            options.filter = argv[++i];
-            options.filterGiven = true;
-        } else if (options.error.empty()) {
-            options.error = std::string("unknown option ") + arg;
-        }
-    }
-    options.rest.push_back(nullptr);
-    return options;
-}
-
 constexpr const char* kUsage =
-    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [ZKQETest flags]\n"
+    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [flags] [TERMS...]\n"
     "  --list          the cases, their tags and where they are\n"
     "  --list-names    the case names alone, one per line\n"
+    "  --list-tests    every case for a test driver: marked lines, hidden ones\n"
+    "                  with '-', the others with '+'\n"
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
-    "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test\n";
+    "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
+    "                  counted from 0, leaves I when divided by N\n"
+    "  TERMS           words without a dash: more terms of the filter\n"
+    "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
+    "                  each a word of its own with its value the next word\n";
+
+constexpr const char* kTestListBegin = "--- zktest cases ---";
+constexpr const char* kTestListEnd = "--- end of zktest cases ---";
 
 // "ring" from "/build/bin/ring" or "C:\\bin\\ring.exe".
 std::string programName(const char* argv0) {
@@ -86,11 +62,30 @@ std::string programName(const char* argv0) {
     return name.empty() ? "zktest" : name;
 }
 
+// What the exit handler needs to say who called exit(): the run between
+// its start and its summary, and the case running then.
+struct RunInProgress {
+    ZKQETest* runner = nullptr;
+    std::string program;
+    const char* prematureExitFile = nullptr;
+};
+RunInProgress inProgress;
+const RegisteredCase* runningCase = nullptr;
+
 class CaseRunner : public ZKQETest {
 public:
-    CaseRunner(const std::string& name, std::vector<const RegisteredCase*> cases, bool verbose)
-        : ZKQETest(name.c_str(), "", ".", (name + ".out").c_str()), cases_(std::move(cases)),
-          verbose_(verbose), tracker_(*this) {}
+    // The report's folder and name are the flags' from the start: the
+    // constructor creates the status file after them.
+    CaseRunner(const std::string& name, const RunnerOptions& options,
+               std::vector<const RegisteredCase*> cases)
+        : ZKQETest(name.c_str(), "", reportDir(options).c_str(), reportFile(name, options).c_str(),
+                   options.append),
+          cases_(std::move(cases)), verbose_(options.verbose), tracker_(*this) {
+        if (!options.machineId.empty())
+            machineId(options.machineId.c_str());
+        if (!options.compilerId.empty())
+            compilerId(options.compilerId.c_str());
+    }
 
     void runTest() override {
         setActiveSectionTracker(&tracker_);
@@ -106,12 +101,29 @@ public:
 
     int casesPassed = 0;
     int casesFailed = 0;
+    std::vector<CaseResult> results;
 
 private:
+    static std::string reportFile(const std::string& name, const RunnerOptions& options) {
+        return options.outputFile.empty() ? name + ".out" : options.outputFile;
+    }
+    // A report named with a path drops the folder, as go() does when it
+    // opens it; the status file must be named the same way.
+    static std::string reportDir(const RunnerOptions& options) {
+        const std::string& file = options.outputFile;
+        if (file.find('/') != std::string::npos || file.find(pathSeparator[0]) != std::string::npos)
+            return "";
+        return options.outputDir.empty() ? "." : options.outputDir;
+    }
+
     void runCase(const RegisteredCase& registered) {
         if (verbose_)
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
+        runningCase = &registered;
+        results.push_back({registered.name, 0.0, {}});
+        consoleKeepFailures(&results.back().failures);
+        const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
         try {
@@ -121,12 +133,21 @@ private:
             } while (!tracker_.caseFinished());
         } catch (const tooManyFailures&) {
             ++casesFailed;
+            endCase(start);
             throw;
         }
+        endCase(start);
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else
             ++casesPassed;
+    }
+
+    void endCase(std::chrono::steady_clock::time_point start) {
+        consoleKeepFailures(nullptr);
+        runningCase = nullptr;
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        results.back().seconds = elapsed.count();
     }
 
     // False when an exception ended the run.
@@ -187,6 +208,18 @@ bool reportDuplicateNames(const std::string& program, const std::vector<Register
     return true;
 }
 
+// Between marker lines, so that a driver reading standard output skips what
+// main() or a static constructor printed; hidden cases marked, for drivers
+// that register them disabled.
+void listTests(const std::vector<RegisteredCase>& cases) {
+    std::printf("%s\n", kTestListBegin);
+    for (const RegisteredCase& registered : cases) {
+        std::printf("%c%s\n", CaseFilter::hidden(registered.tags) ? '-' : '+',
+                    registered.name.c_str());
+    }
+    std::printf("%s\n", kTestListEnd);
+}
+
 void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) {
     for (const RegisteredCase* registered : cases) {
         if (namesOnly) {
@@ -203,24 +236,189 @@ void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) 
         std::printf("%zu case%s\n", cases.size(), cases.size() == 1 ? "" : "s");
 }
 
+// What a test driver says through the environment (Bazel, and GoogleTest's
+// own names) fills what the command line left; an unreadable value is a
+// usage error like a bad option.
+void readTestEnvironment(RunnerOptions& options) {
+    if (const char* only = std::getenv("TESTBRIDGE_TEST_ONLY"); only != nullptr && *only != '\0') {
+        options.filter += options.filter.empty() ? only : std::string(",") + only;
+        options.filterGiven = true;
+    }
+    // The driver keeps what lands there; it is made if the driver left that
+    // to the test.
+    if (const char* outputs = std::getenv("TEST_UNDECLARED_OUTPUTS_DIR");
+        outputs != nullptr && *outputs != '\0' && options.outputDir.empty()) {
+        options.outputDir = outputs;
+        std::error_code error;
+        std::filesystem::create_directories(outputs, error);
+    }
+    if (options.shardCount != 0 || options.shardIndexGiven)
+        return;
+    const struct {
+        const char* count;
+        const char* index;
+    } kShardVariables[] = {{"TEST_TOTAL_SHARDS", "TEST_SHARD_INDEX"},
+                           {"GTEST_TOTAL_SHARDS", "GTEST_SHARD_INDEX"}};
+    for (const auto& names : kShardVariables) {
+        const char* count = std::getenv(names.count);
+        if (count == nullptr)
+            continue;
+        const char* index = std::getenv(names.index);
+        if (!parseWholeNumber(count, 1, &options.shardCount))
+            options.error = std::string(names.count) + "=" + count + ": not a whole number from 1";
+        else if (index == nullptr || !parseWholeNumber(index, 0, &options.shardIndex))
+            options.error = std::string(names.index) + "=" + (index ? index : "") +
+                            ": not a whole number from 0";
+        options.shardIndexGiven = true;
+        return;
+    }
+}
+
+// The cases of this shard: every case runs in exactly one of the shards.
+std::vector<const RegisteredCase*> shardOf(const std::vector<const RegisteredCase*>& selected,
+                                           const RunnerOptions& options) {
+    if (options.shardCount == 0)
+        return selected;
+    std::vector<const RegisteredCase*> shard;
+    for (std::size_t i = options.shardIndex; i < selected.size(); i += options.shardCount)
+        shard.push_back(selected[i]);
+    // The driver's sign that the program knows how to shard.
+    if (const char* status = std::getenv("TEST_SHARD_STATUS_FILE"); status && *status != '\0')
+        if (FILE* file = qe_fopen(status, "a"))
+            std::fclose(file);
+    return shard;
+}
+
+// -D names a folder the run writes into; one that is missing is refused
+// before anything runs rather than made, so a mistyped name is seen.
+bool isFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+// exit() before the summary (from a case, or code under test) must not read
+// as a pass, whatever its status: the report and standard error say where
+// the run was, and the process ends with status 1 at once, leaving its
+// status file at "1" and the premature-exit file in place.
+void endedBeforeSummary() {
+    if (inProgress.runner == nullptr)
+        return;
+    std::string text = "the process ended";
+    if (runningCase != nullptr)
+        text += " during case \"" + runningCase->name + "\"";
+    text += ", before the summary";
+    ZKQETest* runner = inProgress.runner;
+    inProgress.runner = nullptr;
+    runner->print(text.c_str());
+    std::fprintf(stderr, "%s: %s\n", inProgress.program.c_str(), text.c_str());
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+// Bazel's and others' sign of a run that ended early: present from the start
+// of the run until its summary is out.
+void markRunStarted(const std::string& program, ZKQETest& runner) {
+    static const bool handlerSet = std::atexit(endedBeforeSummary) == 0;
+    (void)handlerSet;
+    inProgress.runner = &runner;
+    inProgress.program = program;
+    inProgress.prematureExitFile = std::getenv("TEST_PREMATURE_EXIT_FILE");
+    if (inProgress.prematureExitFile != nullptr && inProgress.prematureExitFile[0] != '\0')
+        if (FILE* file = qe_fopen(inProgress.prematureExitFile, "w"))
+            std::fclose(file);
+}
+
+void markRunFinished() {
+    inProgress.runner = nullptr;
+    if (inProgress.prematureExitFile != nullptr && inProgress.prematureExitFile[0] != '\0')
+        std::remove(inProgress.prematureExitFile);
+}
+
+// The alarm aborts without a word; a test driver's log should say why the
+// run ended. An abort at or after the alarm's deadline is the alarm's: the
+// note goes out without a lock or an allocation, as the alarm drains.
+struct AlarmNote {
+    std::chrono::steady_clock::time_point deadline;
+    char text[96];
+    std::size_t length = 0;
+};
+AlarmNote alarmNote;
+
+extern "C" void noteAlarmOnAbort(int) {
+    if (alarmNote.length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
+        return;
+    platform::writeFaultText(stderr, alarmNote.text, alarmNote.length);
+    if (const RegisteredCase* running = runningCase) {
+        platform::writeFaultText(stderr, " during case \"", 14);
+        platform::writeFaultText(stderr, running->name.c_str(), running->name.size());
+        platform::writeFaultText(stderr, "\"", 1);
+    }
+    platform::writeFaultText(stderr, "\n", 1);
+}
+
+void armAlarm(const std::string& program, unsigned seconds) {
+    // Read before the alarm starts counting, less a margin for another
+    // clock, so that the alarm's own abort is never taken for too early.
+    const auto armedAt = std::chrono::steady_clock::now() - std::chrono::milliseconds(100);
+    const unsigned remainder = setAlarm(seconds);
+    if (remainder != 0 && remainder < seconds) {
+        setAlarm(remainder);
+        seconds = remainder;
+    }
+    alarmNote.deadline = armedAt + std::chrono::seconds(seconds);
+    const int length = std::snprintf(alarmNote.text, sizeof alarmNote.text,
+                                     "%.60s: alarm after %u s", program.c_str(), seconds);
+    alarmNote.length = length > 0 ? static_cast<std::size_t>(length) : 0;
+    std::signal(SIGABRT, noteAlarmOnAbort);
+}
+
+// The alarm and crash guard as -L and -G arm them for every test: an alarm
+// armed earlier is never lengthened.
+void armSafetyNets(const std::string& program, const RunnerOptions& options) {
+    if (options.alarmSeconds != 0)
+        armAlarm(program, options.alarmSeconds);
+    if (!options.crashTarget.empty())
+        installCrashGuard(options.crashTarget.c_str());
+}
+
 } // namespace
 } // namespace zkqe
 
 int zktest::runCases(int argc, char** argv) {
     using namespace zkqe;
     const auto start = std::chrono::steady_clock::now();
-    RunnerOptions options = parseOptions(argc, argv);
-    const std::string name = programName(options.rest[0]);
-    if (options.help || !options.error.empty()) {
-        if (!options.error.empty())
-            std::fprintf(stderr, "%s: %s\n", name.c_str(), options.error.c_str());
-        std::fprintf(options.help ? stdout : stderr, kUsage, name.c_str());
-        return options.help ? 0 : 2;
+    RunnerOptions options = parseRunnerArguments(argc, argv);
+    const std::string name = programName(argc > 0 ? argv[0] : nullptr);
+    if (options.error.empty())
+        readTestEnvironment(options);
+    if (options.error.empty() && options.shardIndexGiven &&
+        options.shardIndex >= std::max(options.shardCount, 1u))
+        options.error = "shard index " + std::to_string(options.shardIndex) +
+                        " is not below the count of shards, " +
+                        std::to_string(std::max(options.shardCount, 1u));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s: %s (--help lists the options)\n", name.c_str(),
+                     options.error.c_str());
+        return 2;
+    }
+    // Help asked for is no error: standard output, status 0.
+    if (options.help) {
+        std::printf(kUsage, name.c_str());
+        return 0;
+    }
+    if (!options.outputDir.empty() && !isFolder(options.outputDir)) {
+        std::fprintf(stderr, "%s: -D %s: no such folder (--help lists the options)\n", name.c_str(),
+                     options.outputDir.c_str());
+        return 2;
     }
 
     const std::vector<RegisteredCase>& all = registeredCases();
     if (reportDuplicateNames(name, all))
         return 2;
+    if (options.listTests) {
+        listTests(all);
+        return 0;
+    }
     const CaseFilter filter(options.filter);
     std::vector<const RegisteredCase*> selected;
     for (const RegisteredCase& registered : all)
@@ -240,10 +438,11 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
-    CaseRunner runner(name, std::move(selected), options.verbose);
-    runner.processDefaultArguments(static_cast<int>(options.rest.size() - 1), options.rest.data());
+    armSafetyNets(name, options);
+    CaseRunner runner(name, options, shardOf(selected, options));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
+    markRunStarted(name, runner);
     startConsole();
     const int failures = runner.go();
     stopConsole();
@@ -252,6 +451,19 @@ int zktest::runCases(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary(
         {runner.casesPassed, runner.casesFailed, checks - failed, failed, elapsed.count()});
+    const char* xml = std::getenv("XML_OUTPUT_FILE");
+    const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
+    if (!xmlWritten)
+        std::fprintf(stderr, "%s: cannot write %s\n", name.c_str(), xml);
+    markRunFinished();
     // Any failure fails the process: go()'s count could read back as 0.
-    return failures == 0 && failed == 0 ? 0 : 1;
+    return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;
+}
+
+std::string zktest::tempDir() {
+    const char* bazel = std::getenv("TEST_TMPDIR");
+    if (bazel != nullptr && *bazel != '\0')
+        return bazel;
+    std::error_code error;
+    return std::filesystem::temp_directory_path(error).string();
 }

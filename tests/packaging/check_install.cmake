@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Installs the build into a staging folder and uses it as a test author
 # would: exactly the public headers are installed; a project found through
-# find_package registers runs with zktest_add_test, and CTest passes and
-# fails them for the right reasons; zkreport sums their reports up; the
+# find_package registers runs with zktest_add_test and cases with
+# zktest_discover_tests, and CTest passes and fails them for the right reasons; zkreport sums their reports up; the
 # same program builds from `pkg-config --cflags --libs zktest` and runs.
 # Everything is written under WORK_DIR, emptied first.
 # -D: BUILD_DIR SOURCE_DIR WORK_DIR CONSUMER_DIR VERSION LIBDIR INCLUDEDIR
@@ -53,18 +53,28 @@ run("building the consumer" ${CMAKE_COMMAND} --build ${build})
 
 execute_process(COMMAND ${CMAKE_CTEST_COMMAND} --output-on-failure WORKING_DIRECTORY ${build}
   OUTPUT_VARIABLE ctest_out ERROR_VARIABLE ctest_out)
-foreach(expected "#1: pass [.]+ +Passed" "#2: fail [.]+[*]+Failed" "#3: hang [.]+[*]+Failed"
-    "#4: crash [.]+[*]+Failed" "the program ended with status 1" "the program did not end normally"
+foreach(expected ": pass [.]+ +Passed" ": fail [.]+[*]+Failed" ": hang [.]+[*]+Failed"
+    ": crash [.]+[*]+Failed" "the program ended with status 1" "the program did not end normally"
     "crash: Access Violation at pc 0x[0-9A-F]+ [(]code 0xc0000005[)]"
-    "report: [^\n]*/zktest-runs/fail/fail[.]out" "#5: many [.]+[*]+Failed"
+    "report: [^\n]*/zktest-runs/fail/fail[.]out" ": many [.]+[*]+Failed"
     "the report counts 256 failed assertion[(]s[)]" "## -       ID           = many"
-    "[.][.][.] and 253 more failure block[(]s[)]" "#6: full [.]+[*]+Failed"
-    "WARNING: report [^\n]*full[.]out was not written whole" "#7: strict_cases [.]+ +Passed"
-    "5 tests failed out of 7")
+    "[.][.][.] and 253 more failure block[(]s[)]" ": full [.]+[*]+Failed"
+    "WARNING: report [^\n]*full[.]out was not written whole" ": exit [.]+[*]+Failed"
+    "the report [^\n]*/exit[.]out has no summary"
+    # The cases: run from their working directory, failed without a summary
+    # whatever the exit status, the alarm named, the hidden one disabled.
+    ": cases[.]reads its data [.]+ +Passed"
+    ": cases[.]quits quietly [.]+[*]+Failed +Required regular expression not found"
+    ": cases[.]hangs [.]+Subprocess aborted" "cases: alarm after 2 s during case \"hangs\""
+    ": cases[.]left for later [.]+[*]+Not Run [(]Disabled[)]" ": strict_cases [.]+ +Passed" "8 tests failed out of 11")
   if(NOT ctest_out MATCHES "${expected}")
     message(FATAL_ERROR "the consumer's ctest output lacks '${expected}':\n${ctest_out}")
   endif()
 endforeach()
+# main()'s banner is no case.
+if(ctest_out MATCHES "Test +#[0-9]+: cases[.]consumer")
+  message(FATAL_ERROR "a line main() printed became a test:\n${ctest_out}")
+endif()
 
 set(runs ${build}/zktest-runs)
 execute_process(COMMAND ${stage}/bin/zkreport ${runs}/pass/pass.out ${runs}/fail/fail.out
@@ -98,7 +108,7 @@ if(PKG_CONFIG)
   run("pkg-config --cflags --libs zktest-main" ${PKG_CONFIG} --cflags --libs zktest-main)
   separate_arguments(flags UNIX_COMMAND "${CXX_FLAGS} ${EXE_LINKER_FLAGS} ${output}")
   run("building a program of cases with zktest-main's flags" ${CXX_COMPILER} ${strict}
-    ${CONSUMER_DIR}/cases.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/cases)
+    ${CONSUMER_DIR}/strict_cases.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/cases)
   execute_process(COMMAND ${WORK_DIR}/cases WORKING_DIRECTORY ${WORK_DIR}/run RESULT_VARIABLE result
     OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT result EQUAL 0 OR NOT out MATCHES "cases 1 passed, 0 failed")

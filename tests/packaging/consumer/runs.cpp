@@ -2,11 +2,13 @@
 // Small test programs in one source, chosen at build time, that show how
 // CTest sees zktest runs registered with zktest_add_test: one passes, one
 // fails an assertion, one hangs until its alarm aborts it, one crashes, one
-// fails 256 times, one passes into a report the disk has no room for.
+// fails 256 times, one passes into a report the disk has no room for, one
+// fails and then leaves by exit(0) before its summary.
 #include <zktest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <sys/resource.h>
 #include <thread>
@@ -21,6 +23,10 @@ public:
             ZKQE_CHECK_ID(2 + 2 == 5, "arithmetic");
         for (int i = 0; kind == "many" && i < 256; ++i)
             ZKQE_CHECK_ID(i < 0, "many");
+        if (kind == "exit") {
+            ZKQE_CHECK_ID(2 + 2 == 5, "before exit");
+            std::exit(0);
+        }
         if (kind == "hang")
             std::this_thread::sleep_for(std::chrono::hours(1));
         if (kind == "crash")
