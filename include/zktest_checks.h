@@ -24,9 +24,14 @@
 // quoted and escaped, pointers, enums as numbers, containers element-wise,
 // other types through their operator<< or as their size. Control characters
 // and line breaks are always escaped, so a value never breaks a report's
-// line structure, and a long value is shortened in its middle.
+// line structure, and two long values are cut around their first difference.
 #ifndef ZKTEST_CHECKS_H
 #define ZKTEST_CHECKS_H
+
+// Said here, before a template deep inside fails to compile for it.
+#if __cplusplus < 201703L && (!defined(_MSVC_LANG) || _MSVC_LANG < 201703L)
+#error "zktest_checks.h needs C++17 or newer (zktest.h alone needs C++11)"
+#endif
 
 // ZKQE_CHECK, ZKQE_CHECK_ID, ZKQE_CHECK_SMALL and ZKQE_CHECK_NEAR; with the
 // value printer below, ZKQE_CHECK takes messages too.

@@ -28,6 +28,7 @@ set(strict -Wall -Wextra -Wconversion -Wshadow -Wold-style-cast -Wsign-conversio
 if(CXX_COMPILER_ID STREQUAL "GNU")
   list(APPEND strict -Wuseless-cast)
 endif()
+string(REPLACE ";" " " strict_words "${strict}") # one word through run()
 
 run("cmake --install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${stage} --config ${BUILD_TYPE})
 file(GLOB_RECURSE public RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
@@ -43,7 +44,7 @@ run("configuring the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${build} -
   -DCMAKE_CXX_COMPILER=${CXX_COMPILER} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
   "-DCMAKE_EXE_LINKER_FLAGS=${EXE_LINKER_FLAGS}" -DCMAKE_PREFIX_PATH=${stage}
   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DZKTEST_EXPECTED_VERSION=${VERSION}
-  "-DZKTEST_STRICT_WARNINGS=${strict}")
+  "-DZKTEST_STRICT_WARNINGS=${strict_words}")
 file(STRINGS ${build}/CMakeCache.txt found REGEX "^zktest_DIR:")
 string(FIND "${found}" "${stage}/" at)
 if(NOT at GREATER 0)
@@ -107,7 +108,7 @@ if(PKG_CONFIG)
   # zktest-main brings main() for a program of cases.
   run("pkg-config --cflags --libs zktest-main" ${PKG_CONFIG} --cflags --libs zktest-main)
   separate_arguments(flags UNIX_COMMAND "${CXX_FLAGS} ${EXE_LINKER_FLAGS} ${output}")
-  run("building a program of cases with zktest-main's flags" ${CXX_COMPILER} ${strict}
+  run("building a program of cases with zktest-main's flags" ${CXX_COMPILER} -std=c++17 ${strict}
     ${CONSUMER_DIR}/strict_cases.cpp ${flags} -Wl,-rpath,${libdir} -o ${WORK_DIR}/cases)
   execute_process(COMMAND ${WORK_DIR}/cases WORKING_DIRECTORY ${WORK_DIR}/run RESULT_VARIABLE result
     OUTPUT_VARIABLE out ERROR_VARIABLE out)
