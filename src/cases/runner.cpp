@@ -20,6 +20,7 @@
 #include "cases/section_tracker.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -70,7 +71,8 @@ struct RunInProgress {
     const char* prematureExitFile = nullptr;
 };
 RunInProgress inProgress;
-const RegisteredCase* runningCase = nullptr;
+// Read by the alarm's abort handler on the alarm's thread as well.
+std::atomic<const RegisteredCase*> runningCase{nullptr};
 
 class CaseRunner : public ZKQETest {
 public:
@@ -120,7 +122,7 @@ private:
         if (verbose_)
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
-        runningCase = &registered;
+        runningCase.store(&registered, std::memory_order_release);
         results.push_back({registered.name, 0.0, {}});
         consoleKeepFailures(&results.back().failures);
         const auto start = std::chrono::steady_clock::now();
@@ -145,7 +147,7 @@ private:
 
     void endCase(std::chrono::steady_clock::time_point start) {
         consoleKeepFailures(nullptr);
-        runningCase = nullptr;
+        runningCase.store(nullptr, std::memory_order_release);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         results.back().seconds = elapsed.count();
     }
@@ -304,8 +306,8 @@ void endedBeforeSummary() {
     if (inProgress.runner == nullptr)
         return;
     std::string text = "the process ended";
-    if (runningCase != nullptr)
-        text += " during case \"" + runningCase->name + "\"";
+    if (const RegisteredCase* running = runningCase.load(std::memory_order_acquire))
+        text += " during case \"" + running->name + "\"";
     text += ", before the summary";
     ZKQETest* runner = inProgress.runner;
     inProgress.runner = nullptr;
@@ -337,18 +339,21 @@ void markRunFinished() {
 // The alarm aborts without a word; a test driver's log should say why the
 // run ended. An abort at or after the alarm's deadline is the alarm's: the
 // note goes out without a lock or an allocation, as the alarm drains.
+// The note is written after the alarm thread has started, so its length is
+// published last (release) and read first (acquire) by the handler.
 struct AlarmNote {
     std::chrono::steady_clock::time_point deadline;
     char text[96];
-    std::size_t length = 0;
+    std::atomic<std::size_t> length{0};
 };
 AlarmNote alarmNote;
 
 extern "C" void noteAlarmOnAbort(int) {
-    if (alarmNote.length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
+    const std::size_t length = alarmNote.length.load(std::memory_order_acquire);
+    if (length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
         return;
-    platform::writeFaultText(stderr, alarmNote.text, alarmNote.length);
-    if (const RegisteredCase* running = runningCase) {
+    platform::writeFaultText(stderr, alarmNote.text, length);
+    if (const RegisteredCase* running = runningCase.load(std::memory_order_acquire)) {
         platform::writeFaultText(stderr, " during case \"", 14);
         platform::writeFaultText(stderr, running->name.c_str(), running->name.size());
         platform::writeFaultText(stderr, "\"", 1);
@@ -368,7 +373,8 @@ void armAlarm(const std::string& program, unsigned seconds) {
     alarmNote.deadline = armedAt + std::chrono::seconds(seconds);
     const int length = std::snprintf(alarmNote.text, sizeof alarmNote.text,
                                      "%.60s: alarm after %u s", program.c_str(), seconds);
-    alarmNote.length = length > 0 ? static_cast<std::size_t>(length) : 0;
+    alarmNote.length.store(length > 0 ? static_cast<std::size_t>(length) : 0,
+                           std::memory_order_release);
     std::signal(SIGABRT, noteAlarmOnAbort);
 }
 
