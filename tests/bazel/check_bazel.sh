@@ -12,6 +12,7 @@
 set -euo pipefail
 workspace=$(cd "$(dirname "$0")/../../examples/bazel" && pwd)
 prefix=$1 offline=$2 scratch=$3
+[[ -d $offline/rules_cc_stub ]] || { echo "check_bazel: no stand-ins in $offline" >&2; exit 1; }
 rm -rf "$scratch"
 mkdir -p "$scratch/ws/zktest/lib" "$scratch/root"
 ws=$scratch/ws
@@ -56,7 +57,6 @@ bazel_ test //:sharded //:exits >"$scratch/first.log" 2>&1 || status=$?
 grep -Eq '//:sharded +FAILED in 2 out of 3' "$scratch/first.log" || fail "not 2 shards failed"
 grep -Eq '//:exits +FAILED' "$scratch/first.log" || fail "//:exits did not fail"
 ran=$(cases_of sharded)
-echo "$ran"
 [[ $(grep -c . <<<"$ran") == 11 ]] || fail "the shards ran $(grep -c . <<<"$ran") case runs, not 11"
 [[ $(sort -u <<<"$ran" | grep -c .) == 11 ]] || fail "a case ran in two shards"
 [[ $(grep -c FAILED <<<"$ran") == 2 ]] || fail "not exactly the two failing cases failed"
