@@ -303,7 +303,9 @@ bool isFolder(const std::string& path) {
 // the run was, and the process ends with status 1 at once, leaving its
 // status file at "1" and the premature-exit file in place.
 void endedBeforeSummary() {
-    if (inProgress.runner == nullptr)
+    // Where the library's exit handlers also run on abort (a Windows DLL's
+    // detach), an alarm or a crash keeps its own way of ending.
+    if (inProgress.runner == nullptr || !platform::processEndingInOrder())
         return;
     std::string text = "the process ended";
     if (const RegisteredCase* running = runningCase.load(std::memory_order_acquire))
