@@ -163,7 +163,9 @@ template <class Test> struct CheckTargetOf<Test&> : CheckTargetOf<Test> {};
 #define ZKQE_CHECKS_CAT_(a, b) a##b
 #define ZKQE_CHECKS_CAT(a, b) ZKQE_CHECKS_CAT_(a, b)
 
-// The condition's own text is the failure text, as for ZKQE_CHECK.
+// The condition's own text is the failure text. zktest_value_checks.h, which
+// brings the value printer, redefines this macro to add the values a
+// comparison saw: a macro, so every check expanded after it sees that.
 #define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
     ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::truth(#__VA_ARGS__, static_cast<bool>(__VA_ARGS__)))

@@ -65,6 +65,29 @@ ZKTEST_CASE("values") {
     ZKQE_CHECK_EQ(static_cast<signed char>(-3), static_cast<unsigned char>(250));
 }
 
+ZKTEST_CASE("comparisons written out") {
+    const int three = 3;
+    const unsigned two = 2;
+    const Point* none = nullptr;
+    ZKQE_CHECK(three == two);
+    ZKQE_CHECK(three + 1 != 4);
+    ZKQE_CHECK(-1 < 0u); // passes: by value, not by conversion
+    ZKQE_CHECK(three < 3);
+    ZKQE_CHECK(three <= -1);
+    ZKQE_CHECK(two > three);
+    ZKQE_CHECK(-1 >= two);
+    ZKQE_CHECK(std::string("ab") == "abc");
+    ZKQE_CHECK(none == 0);       // passes: 0 is the null pointer here
+    ZKQE_CHECK(none != nullptr); // the pointer's value
+    ZKQE_CHECK(none);            // a lone value shows itself
+    ZKQE_CHECK(three - 3);
+    ZKQE_CHECK(three == 3 && two == 3);         // the text alone
+    ZKQE_CHECK(none != nullptr && none->x == 1); // short-circuits as ever
+    ZKQE_CHECK(three & 4);
+    ZKQE_REQUIRE(two * 2 >= three * 2) << "fatal";
+    ZKQE_CHECK(!"not reached");
+}
+
 ZKTEST_CASE("exceptions") {
     std::vector<int> numbers{1, 2, 3};
     ZKQE_CHECK_THROWS(numbers.size());
