@@ -18,9 +18,10 @@
 //
 // A case registers itself from any file of the program; link zktest::main
 // for a main(), or call zktest::runCases(argc, argv) from your own. A case
-// body is a member function of a class derived from zktest::CaseContext, so
-// the ZKQE_CHECK family works in it as in ZKQETest::runTest; test() is the
-// runner, for the rest of ZKQETest's interface.
+// body is a member function of a class derived from zktest::CaseContext,
+// whose test() is the runner, for the rest of ZKQETest's interface; the
+// ZKQE_CHECK family needs no object and works in any function the case
+// calls, a fixture's constructor included.
 //
 // Sections: a case runs once per leaf section, from its start, entering one
 // leaf on each run and the sections on the way to it; the code around the
@@ -41,13 +42,10 @@ class ZKQETest;
 
 namespace zktest {
 
-// What a case body sees as *this: the checks' way to the runner.
-class ZKQE_API CaseContext {
+// What a case body sees as *this: the running test, for the _ON forms, and
+// test(), the runner.
+class ZKQE_API CaseContext : public RunningTest {
 public:
-    bool assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
-                    const char* id);
-    bool assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
-                     const char* id);
     ZKQETest& test() const { return *test_; }
 
     // For the case macros: set before the body runs.

@@ -146,6 +146,20 @@ private:
     bool messages_ = false;
 };
 
+// What the check macros without a test object report to: the test that
+// runs on the calling thread, else the process's (see go()). A check made
+// while none runs ends the process with a message naming its site.
+class ZKQE_API RunningTest {
+public:
+    bool assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
+                    const char* id);
+    bool assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
+                     const char* id);
+};
+// An object, not a function, so that a check site makes no extra call.
+extern ZKQE_API RunningTest theRunningTest;
+#define ZKQE_RUNNING_TEST_ ::zktest::theRunningTest
+
 class CaseContext;
 // Every case is a class of its own; its checks all go to its CaseContext,
 // so the check templates are instantiated once for all cases, not per case.

@@ -88,6 +88,20 @@ ZKTEST_CASE("comparisons written out") {
     ZKQE_CHECK(!"not reached");
 }
 
+namespace {
+void checkPositive(int value) {
+    ZKQE_CHECK(value > 0);
+}
+struct CheckingFixture {
+    CheckingFixture() { ZKQE_CHECK_EQ(ready, 1); }
+    int ready = 0;
+};
+} // namespace
+
+ZKTEST_CASE_FIXTURE(CheckingFixture, "checks in a helper and a fixture's constructor") {
+    checkPositive(-2);
+}
+
 ZKTEST_CASE("exceptions") {
     std::vector<int> numbers{1, 2, 3};
     ZKQE_CHECK_THROWS(numbers.size());
