@@ -71,6 +71,10 @@ ZKQE_API int runCases(int argc, char** argv);
 class ZKQE_API Section {
 public:
     Section(const char* file, int line, const char* name);
+    // A name built at run time: a std::string, or any text with c_str().
+    template <class Text, class = decltype(static_cast<const char*>(
+                              static_cast<const Text*>(nullptr)->c_str()))>
+    Section(const char* file, int line, const Text& name) : Section(file, line, name.c_str()) {}
     ~Section();
     Section(const Section&) = delete;
     Section& operator=(const Section&) = delete;

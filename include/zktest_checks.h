@@ -8,6 +8,7 @@
 //   ZKQE_CHECK_NOTHROW(g())           NOTHROW(g()): threw std::logic_error: "bad"
 //   ZKQE_CHECK(ok) << "row " << i     ok | row 4
 //   with ZKQE_INFO("file " << name)   ok | file "a.txt"
+//   with ZKQE_CAPTURE(row, name)      ok | row := 4, name := "a.txt"
 //
 // EQ NE LT LE GT GE compare with the operator their name says, C strings by
 // content and integers of mixed signedness by value; every macro has a
@@ -89,5 +90,11 @@
 #define ZKQE_INFO(...)                                                                             \
     const ::zktest::InfoScope ZKQE_CHECKS_CAT(zkqeInfo_, __COUNTER__)(                             \
         static_cast<::zktest::ValueText&&>((::zktest::MessageBuilder() << __VA_ARGS__).text))
+
+// ZKQE_CAPTURE(x, y): "x := 3, y := 4", the values as they are now,
+// attached as ZKQE_INFO's messages are.
+#define ZKQE_CAPTURE(...)                                                                          \
+    const ::zktest::InfoScope ZKQE_CHECKS_CAT(zkqeCapture_, __COUNTER__)(                          \
+        ::zktest::captured(#__VA_ARGS__, __VA_ARGS__))
 
 #endif

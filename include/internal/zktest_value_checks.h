@@ -231,6 +231,19 @@ private:
     ValueText text_;
 };
 
+// Appends "name := " for the first name of `names` ("x, y"), after ", "
+// when `out` holds a capture already; returns the names after it. The last
+// name is all that is left, so a template's comma there stays in it.
+ZKQE_API const char* appendCapturedName(ValueText& out, const char* names, bool last);
+
+// "x := 3, y := 4" from the text "x, y" and the values.
+template <class... T> ValueText captured(const char* names, const T&... values) {
+    ValueText text;
+    std::size_t left = sizeof...(T);
+    ((names = appendCapturedName(text, names, --left == 0), appendAny(text, values)), ...);
+    return text;
+}
+
 struct MessageBuilder {
     ValueText text;
     template <class T> MessageBuilder& operator<<(const T& part) {

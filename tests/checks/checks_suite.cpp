@@ -123,6 +123,31 @@ ZKTEST_CASE("messages") {
     ZKQE_CHECK(row < 0); // no message any more
 }
 
+ZKTEST_CASE("captured values and pointers against null") {
+    const int row = 4;
+    const std::string name = "a\tb";
+    int target = 0;
+    int* some = &target;
+    const Point* none = nullptr;
+    {
+        ZKQE_CAPTURE(row, name, std::pair<int, int>(1, 2).first);
+        ZKQE_CHECK_NE(0, none) << "message";
+        ZKQE_CHECK_NE(none, nullptr);
+    }
+    ZKQE_CHECK_NE(some, 0);   // passes
+    ZKQE_CHECK_EQ(none, 0);   // passes
+    ZKQE_CHECK_EQ(nullptr, none); // passes
+    ZKQE_CHECK_NE(none, 0);       // no capture is left
+}
+
+// Each name a run-time text: one run per section, each its own step.
+ZKTEST_CASE("section names built at run time") {
+    for (int i = 1; i <= 2; ++i)
+        ZKTEST_SECTION(std::string("part ") + std::to_string(i)) {
+            ZKQE_CHECK(i == 0);
+        }
+}
+
 ZKTEST_CASE("a fatal check ends only its case") {
     try {
         ZKQE_REQUIRE_EQ(1, 2) << "first";
