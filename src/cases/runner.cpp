@@ -32,6 +32,7 @@ struct RunnerOptions {
     bool help = false;
     std::string filter;
     bool filterGiven = false;
+    int maxFailures = 0; // a suite runs to its end unless told otherwise
     std::string error;
     std::vector<char*> rest; // argv[0] and the single-letter flags
 };
@@ -57,6 +58,10 @@ RunnerOptions parseOptions(int argc, char** argv) {
         } else if (std::strcmp(arg, "--filter") == 0 && i + 1 < argc) {
             options.filter = argv[++i];
             options.filterGiven = true;
+        } else if (std::strcmp(arg, "--max-failures") == 0 && i + 1 < argc &&
+                   std::sscanf(argv[i + 1], "%d", &options.maxFailures) == 1 &&
+                   options.maxFailures >= 0) {
+            ++i;
         } else if (options.error.empty()) {
             options.error = std::string("unknown option ") + arg;
         }
@@ -66,12 +71,14 @@ RunnerOptions parseOptions(int argc, char** argv) {
 }
 
 constexpr const char* kUsage =
-    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [ZKQETest flags]\n"
+    "usage: %s [--list | --list-names] [--filter TERMS] [--verbose] [--max-failures N]\n"
+    "          [ZKQETest flags]\n"
     "  --list          the cases, their tags and where they are\n"
     "  --list-names    the case names alone, one per line\n"
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
+    "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test\n";
 
 // "ring" from "/build/bin/ring" or "C:\\bin\\ring.exe".
@@ -223,6 +230,7 @@ int zktest::runCases(int argc, char** argv) {
     }
 
     CaseRunner runner(name, std::move(selected), options.verbose);
+    runner.maxFailures(options.maxFailures);
     runner.processDefaultArguments(static_cast<int>(options.rest.size() - 1), options.rest.data());
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();

@@ -161,3 +161,11 @@ ZKTEST_CASE("the next case runs") {
     ZKQE_REQUIRE(1 + 1 == 2); // passes
     ZKQE_REQUIRE(false);
 }
+
+// Hidden; past the 128 failures at which a plain test would stop, a program
+// of cases runs on unless --max-failures says otherwise.
+ZKTEST_CASE("more failures than a plain test allows", "[.][limit]") {
+    for (int i = 0; i < 129; ++i)
+        ZKQE_CHECK(i < 0);
+    ZKQE_CHECK(!"the last check");
+}
