@@ -67,6 +67,18 @@ ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const c
 // meaning) and returns the process's exit status.
 ZKQE_API int runCases(int argc, char** argv);
 
+// What ZKQE_SKIP throws: the case ends as skipped, counted apart from those
+// that passed or failed (a case that failed a check before stays failed).
+// No std::exception, so a catch of those in the code under test lets it by.
+struct SkipCase {};
+// Names the skip on standard error, then throws SkipCase.
+[[noreturn]] ZKQE_API void skipCase(const char* file, int line, const char* why);
+template <class Text, class = decltype(static_cast<const char*>(
+                          static_cast<const Text*>(nullptr)->c_str()))>
+[[noreturn]] void skipCase(const char* file, int line, const Text& why) {
+    skipCase(file, line, why.c_str());
+}
+
 // One ZKTEST_SECTION: entered on this run or skipped.
 class ZKQE_API Section {
 public:
@@ -116,6 +128,9 @@ private:
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
                            Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
 #define ZKTEST_CASES_COMMA_ ,
+
+// ZKQE_SKIP("no network here"): ends the case, in any function it calls.
+#define ZKQE_SKIP(...) ::zktest::skipCase(__FILE__, __LINE__, __VA_ARGS__)
 
 #define ZKTEST_SECTION(...)                                                                        \
     if (const ::zktest::Section ZKTEST_CASES_CAT(zktestSection_, __COUNTER__){__FILE__, __LINE__,  \

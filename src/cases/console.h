@@ -11,6 +11,7 @@ namespace zkqe {
 struct RunTally {
     int casesPassed;
     int casesFailed;
+    int casesSkipped;
     int checksPassed;
     int checksFailed;
     double seconds;
@@ -20,6 +21,7 @@ struct RunTally {
 void startConsole();
 void stopConsole();
 void consoleCaseStarting(const char* name, const char* file, int line);
+void consoleSkip(const char* file, int line, const char* why);
 void consoleSummary(const RunTally& tally);
 
 } // namespace zkqe

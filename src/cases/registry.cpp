@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The case registry. A function-local list, so a registration from any
+// The case registry, and the skip of ZKQE_SKIP. A function-local list, so a registration from any
 // file's static initialiser finds it built whatever the order of files.
 #include "cases/case_registry.h"
+#include "cases/console.h"
 
 #include "zkqe_test.h"
 
@@ -41,4 +42,9 @@ bool zktest::registerCase(CaseFunction run, const char* file, int line, const ch
     zkqe::registeredCases().push_back(
         {run, file, line, name != nullptr ? name : "", zkqe::parseTags(tags)});
     return true;
+}
+
+void zktest::skipCase(const char* file, int line, const char* why) {
+    zkqe::consoleSkip(file, line, why);
+    throw SkipCase();
 }

@@ -112,6 +112,7 @@ public:
 
     int casesPassed = 0;
     int casesFailed = 0;
+    int casesSkipped = 0;
 
 private:
     void runCase(const RegisteredCase& registered) {
@@ -120,17 +121,20 @@ private:
         setFunctionTag(registered.name.c_str());
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
+        skipped_ = false;
         try {
             do {
                 tracker_.startRun();
                 tracker_.endRun(!runOnce(registered));
-            } while (!tracker_.caseFinished());
+            } while (!tracker_.caseFinished() && !skipped_);
         } catch (const tooManyFailures&) {
             ++casesFailed;
             throw;
         }
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
+        else if (skipped_)
+            ++casesSkipped;
         else
             ++casesPassed;
     }
@@ -144,6 +148,8 @@ private:
             throw;
         } catch (const zktest::RequireAbort&) {
             // Already reported by the check that threw it.
+        } catch (const zktest::SkipCase&) {
+            skipped_ = true; // the whole case: none of its other sections runs
         } catch (...) {
             zktest::ValueText tag;
             tag.append("unexpected exception ");
@@ -155,6 +161,7 @@ private:
 
     std::vector<const RegisteredCase*> cases_;
     bool verbose_;
+    bool skipped_ = false;
     SectionTracker tracker_;
 };
 
@@ -241,7 +248,8 @@ int zktest::runCases(int argc, char** argv) {
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary(
-        {runner.casesPassed, runner.casesFailed, checks - failed, failed, elapsed.count()});
+        {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed, failed,
+         elapsed.count()});
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 ? 0 : 1;
 }

@@ -148,6 +148,27 @@ ZKTEST_CASE("section names built at run time") {
         }
 }
 
+namespace {
+void needNetwork() {
+    ZKQE_SKIP(std::string("no network") + " here");
+}
+} // namespace
+
+ZKTEST_CASE("skipped in a helper") {
+    ZKTEST_SECTION("first") {
+        needNetwork();
+        ZKQE_CHECK(!"ran after the skip");
+    }
+    ZKTEST_SECTION("second") {
+        ZKQE_CHECK(!"a section after the skip");
+    }
+}
+
+ZKTEST_CASE("a failure and then a skip") {
+    ZKQE_CHECK(1 > 2);
+    ZKQE_SKIP("too late: the case has failed");
+}
+
 ZKTEST_CASE("a fatal check ends only its case") {
     try {
         ZKQE_REQUIRE_EQ(1, 2) << "first";
