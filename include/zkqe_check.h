@@ -26,7 +26,7 @@
 
 // Variadic, so a condition holding a braced list or template arguments
 // needs no extra parentheses; the failure text is the condition's text.
-#define ZKQE_CHECK_ON(test, ...) ZKQE_TRUTH_CHECK_(test, false, __VA_ARGS__)
+#define ZKQE_CHECK_ON(test, ...) ZKQE_TRUTH_CHECK_(ZKQE_CHECK_TARGET_(test), false, __VA_ARGS__)
 #define ZKQE_CHECK_ID_ON(test, cond, id)                                                           \
     ((test).assertTrue(#cond, __FILE__, __LINE__, static_cast<bool>(cond), (id)))
 #define ZKQE_CHECK_SMALL_ON(test, value)                                                           \
@@ -34,7 +34,7 @@
 #define ZKQE_CHECK_NEAR_ON(test, ...)                                                              \
     ZKQE_CHECKS_CAT(ZKQE_CHECKS_NEAR_, ZKQE_CHECKS_COUNT_(__VA_ARGS__))(test, __VA_ARGS__)
 
-#define ZKQE_CHECK(...) ZKQE_CHECK_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK(...) ZKQE_TRUTH_CHECK_(ZKQE_RUNNING_TEST_, false, __VA_ARGS__)
 #define ZKQE_CHECK_ID(cond, id) ZKQE_CHECK_ID_ON(ZKQE_RUNNING_TEST_, cond, id)
 #define ZKQE_CHECK_SMALL(value) ZKQE_CHECK_SMALL_ON(ZKQE_RUNNING_TEST_, value)
 #define ZKQE_CHECK_NEAR(...) ZKQE_CHECK_NEAR_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)

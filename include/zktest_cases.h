@@ -73,8 +73,8 @@ ZKQE_API int runCases(int argc, char** argv);
 struct SkipCase {};
 // Names the skip on standard error, then throws SkipCase.
 [[noreturn]] ZKQE_API void skipCase(const char* file, int line, const char* why);
-template <class Text, class = decltype(static_cast<const char*>(
-                          static_cast<const Text*>(nullptr)->c_str()))>
+template <class Text,
+          class = decltype(static_cast<const char*>(static_cast<const Text*>(nullptr)->c_str()))>
 [[noreturn]] void skipCase(const char* file, int line, const Text& why) {
     skipCase(file, line, why.c_str());
 }

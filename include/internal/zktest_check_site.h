@@ -180,8 +180,8 @@ template <class Test> struct CheckTargetOf<Test&> : CheckTargetOf<Test> {};
 // The condition's own text is the failure text. zktest_value_checks.h, which
 // brings the value printer, redefines this macro to add the values a
 // comparison saw: a macro, so every check expanded after it sees that.
-#define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
-    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
+#define ZKQE_TRUTH_CHECK_(target, fatal, ...)                                                      \
+    ::zktest::Check(target, __FILE__, __LINE__, fatal, #__VA_ARGS__,                               \
                     ::zktest::truth(#__VA_ARGS__, static_cast<bool>(__VA_ARGS__)))
 
 // ZKQE_CHECK_NEAR(a, b) is assertSmall of a - b against the object's threshold;

@@ -13,8 +13,8 @@
 #pragma GCC system_header
 
 #undef ZKQE_TRUTH_CHECK_
-#define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
-    ::zktest::checkDecomposed(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,   \
+#define ZKQE_TRUTH_CHECK_(target, fatal, ...)                                                      \
+    ::zktest::checkDecomposed(target, __FILE__, __LINE__, fatal, #__VA_ARGS__,                     \
                               ::zktest::Decomposer() <= __VA_ARGS__)
 
 #endif

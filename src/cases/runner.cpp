@@ -247,9 +247,8 @@ int zktest::runCases(int argc, char** argv) {
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    consoleSummary(
-        {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed, failed,
-         elapsed.count()});
+    consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
+                    failed, elapsed.count()});
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 ? 0 : 1;
 }

@@ -20,8 +20,8 @@ ZKQETest& running(const char* file, int line) {
 }
 } // namespace
 
-bool RunningTest::assertTrue(const char* tag, const char* fileName, int lineNumber,
-                             bool condition, const char* id) {
+bool RunningTest::assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
+                             const char* id) {
     return running(fileName, lineNumber).assertTrue(tag, fileName, lineNumber, condition, id);
 }
 

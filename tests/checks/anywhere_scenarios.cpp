@@ -45,4 +45,3 @@ SCENARIO(checks_anywhere) {
     std::printf("not reached\n");
     return 0;
 }
-

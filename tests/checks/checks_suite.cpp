@@ -81,7 +81,7 @@ ZKTEST_CASE("comparisons written out") {
     ZKQE_CHECK(none != nullptr); // the pointer's value
     ZKQE_CHECK(none);            // a lone value shows itself
     ZKQE_CHECK(three - 3);
-    ZKQE_CHECK(three == 3 && two == 3);         // the text alone
+    ZKQE_CHECK(three == 3 && two == 3);          // the text alone
     ZKQE_CHECK(none != nullptr && none->x == 1); // short-circuits as ever
     ZKQE_CHECK(three & 4);
     ZKQE_REQUIRE(two * 2 >= three * 2) << "fatal";
@@ -134,8 +134,8 @@ ZKTEST_CASE("captured values and pointers against null") {
         ZKQE_CHECK_NE(0, none) << "message";
         ZKQE_CHECK_NE(none, nullptr);
     }
-    ZKQE_CHECK_NE(some, 0);   // passes
-    ZKQE_CHECK_EQ(none, 0);   // passes
+    ZKQE_CHECK_NE(some, 0);       // passes
+    ZKQE_CHECK_EQ(none, 0);       // passes
     ZKQE_CHECK_EQ(nullptr, none); // passes
     ZKQE_CHECK_NE(none, 0);       // no capture is left
 }
