@@ -43,17 +43,19 @@ template <Op op, class A, class B> bool compareOperands(const A& a, const B& b) 
         static_assert(op == Op::eq || op == Op::ne, "a pointer is ordered only against a pointer");
         return (a == 0 && b == nullptr) == (op == Op::eq);
     } else if constexpr (op == Op::eq) {
-        return a == b;
+        // Cast, as the condition of an `if` would be: a result whose bool is
+        // explicit converts too.
+        return static_cast<bool>(a == b);
     } else if constexpr (op == Op::ne) {
-        return a != b;
+        return static_cast<bool>(a != b);
     } else if constexpr (op == Op::lt) {
-        return a < b;
+        return static_cast<bool>(a < b);
     } else if constexpr (op == Op::le) {
-        return a <= b;
+        return static_cast<bool>(a <= b);
     } else if constexpr (op == Op::gt) {
-        return a > b;
+        return static_cast<bool>(a > b);
     } else {
-        return a >= b;
+        return static_cast<bool>(a >= b);
     }
 }
 

@@ -24,6 +24,15 @@ struct Opaque {
     bool operator==(const Opaque&) const { return false; }
 };
 enum class Colour { red = 2, green };
+// A comparison whose result converts to bool only explicitly.
+struct Verdict {
+    bool holds;
+    explicit operator bool() const { return holds; }
+};
+struct Version {
+    int number;
+    Verdict operator==(const Version& other) const { return {number == other.number}; }
+};
 
 } // namespace
 
@@ -84,6 +93,7 @@ ZKTEST_CASE("comparisons written out") {
     ZKQE_CHECK(three == 3 && two == 3);          // the text alone
     ZKQE_CHECK(none != nullptr && none->x == 1); // short-circuits as ever
     ZKQE_CHECK(three & 4);
+    ZKQE_CHECK(Version{1} == Version{2});
     ZKQE_REQUIRE(two * 2 >= three * 2) << "fatal";
     ZKQE_CHECK(!"not reached");
 }
