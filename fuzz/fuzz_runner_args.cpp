@@ -63,11 +63,12 @@ RunnerOptions model(const std::vector<std::string>& words) {
             std::string value;
             bool glued = false;
             if (w.rfind("--filter=", 0) == 0 || w.rfind("--shard-count=", 0) == 0 ||
-                w.rfind("--shard-index=", 0) == 0) {
+                w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
-            } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index") {
+            } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
+                       w == "--max-failures") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGL").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -95,6 +96,9 @@ RunnerOptions model(const std::vector<std::string>& words) {
                     out.error = name + " " + value + ": not a whole number from 0 to 4294967295";
                 else
                     out.shardIndexGiven = true;
+            } else if (name == "--max-failures") {
+                if (!modelNumber(value, 0, &out.maxFailures))
+                    out.error = name + " " + value + ": not a whole number from 0 to 4294967295";
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
@@ -122,7 +126,8 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.filterGiven == b.filterGiven && a.outputFile == b.outputFile &&
            a.outputDir == b.outputDir && a.machineId == b.machineId &&
            a.compilerId == b.compilerId && a.crashTarget == b.crashTarget &&
-           a.alarmSeconds == b.alarmSeconds && a.append == b.append && a.error == b.error;
+           a.alarmSeconds == b.alarmSeconds && a.append == b.append &&
+           a.maxFailures == b.maxFailures && a.error == b.error;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -142,6 +147,8 @@ std::string pickWord(FuzzedDataProvider& data) {
         "--list-tests",
         "--shard-count",
         "--shard-index=1",
+        "--max-failures",
+        "--max-failures=0",
         "--verbose",
         "--filter",
         "--filter=",

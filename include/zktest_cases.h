@@ -18,9 +18,10 @@
 //
 // A case registers itself from any file of the program; link zktest::main
 // for a main(), or call zktest::runCases(argc, argv) from your own. A case
-// body is a member function of a class derived from zktest::CaseContext, so
-// the ZKQE_CHECK family works in it as in ZKQETest::runTest; test() is the
-// runner, for the rest of ZKQETest's interface.
+// body is a member function of a class derived from zktest::CaseContext,
+// whose test() is the runner, for the rest of ZKQETest's interface; the
+// ZKQE_CHECK family needs no object and works in any function the case
+// calls, a fixture's constructor included.
 //
 // Sections: a case runs once per leaf section, from its start, entering one
 // leaf on each run and the sections on the way to it; the code around the
@@ -43,13 +44,10 @@ class ZKQETest;
 
 namespace zktest {
 
-// What a case body sees as *this: the checks' way to the runner.
-class ZKQE_API CaseContext {
+// What a case body sees as *this: the running test, for the _ON forms, and
+// test(), the runner.
+class ZKQE_API CaseContext : public RunningTest {
 public:
-    bool assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
-                    const char* id);
-    bool assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
-                     const char* id);
     ZKQETest& test() const { return *test_; }
 
     // For the case macros: set before the body runs.
@@ -74,11 +72,26 @@ ZKQE_API int runCases(int argc, char** argv);
 // The folder for a test's scratch files: TEST_TMPDIR when a test driver
 // (Bazel) names one, else the system's temporary folder.
 ZKQE_API std::string tempDir();
+// What ZKQE_SKIP throws: the case ends as skipped, counted apart from those
+// that passed or failed (a case that failed a check before stays failed).
+// No std::exception, so a catch of those in the code under test lets it by.
+struct SkipCase {};
+// Names the skip on standard error, then throws SkipCase.
+[[noreturn]] ZKQE_API void skipCase(const char* file, int line, const char* why);
+template <class Text,
+          class = decltype(static_cast<const char*>(static_cast<const Text*>(nullptr)->c_str()))>
+[[noreturn]] void skipCase(const char* file, int line, const Text& why) {
+    skipCase(file, line, why.c_str());
+}
 
 // One ZKTEST_SECTION: entered on this run or skipped.
 class ZKQE_API Section {
 public:
     Section(const char* file, int line, const char* name);
+    // A name built at run time: a std::string, or any text with c_str().
+    template <class Text, class = decltype(static_cast<const char*>(
+                              static_cast<const Text*>(nullptr)->c_str()))>
+    Section(const char* file, int line, const Text& name) : Section(file, line, name.c_str()) {}
     ~Section();
     Section(const Section&) = delete;
     Section& operator=(const Section&) = delete;
@@ -120,6 +133,9 @@ private:
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
                            Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
 #define ZKTEST_CASES_COMMA_ ,
+
+// ZKQE_SKIP("no network here"): ends the case, in any function it calls.
+#define ZKQE_SKIP(...) ::zktest::skipCase(__FILE__, __LINE__, __VA_ARGS__)
 
 #define ZKTEST_SECTION(...)                                                                        \
     if (const ::zktest::Section ZKTEST_CASES_CAT(zktestSection_, __COUNTER__){__FILE__, __LINE__,  \

@@ -8,13 +8,15 @@
 //   ZKQE_CHECK_NOTHROW(g())           NOTHROW(g()): threw std::logic_error: "bad"
 //   ZKQE_CHECK(ok) << "row " << i     ok | row 4
 //   with ZKQE_INFO("file " << name)   ok | file "a.txt"
+//   with ZKQE_CAPTURE(row, name)      ok | row := 4, name := "a.txt"
 //
 // EQ NE LT LE GT GE compare with the operator their name says, C strings by
 // content and integers of mixed signedness by value; every macro has a
 // ZKQE_REQUIRE_ form that, on failure, ends the case or section it is in
 // (or the test body) by throwing zktest::RequireAbort, which is no
 // std::exception, so user code's catch of those does not swallow it. Each
-// macro has an _ON form taking the test object first, is variadic (braced
+// macro reports to the running test, as ZKQE_CHECK does, so it works in any
+// function a test calls; each has an _ON form taking the test object first, is variadic (braced
 // lists and template arguments need no extra parentheses), evaluates each
 // argument once, and yields whether it passed. A passing check formats
 // nothing; messages are built only when it fails.
@@ -51,7 +53,7 @@
 #define ZKQE_REQUIRE_GT_ON(test, ...) ZKQE_VALUE_CHECK_(test, true, gt, __VA_ARGS__)
 #define ZKQE_REQUIRE_GE_ON(test, ...) ZKQE_VALUE_CHECK_(test, true, ge, __VA_ARGS__)
 
-#define ZKQE_REQUIRE_ON(test, ...) ZKQE_TRUTH_CHECK_(test, true, __VA_ARGS__)
+#define ZKQE_REQUIRE_ON(test, ...) ZKQE_TRUTH_CHECK_(ZKQE_CHECK_TARGET_(test), true, __VA_ARGS__)
 #define ZKQE_CHECK_FALSE_ON(test, ...) ZKQE_FALSITY_CHECK_(test, false, __VA_ARGS__)
 #define ZKQE_REQUIRE_FALSE_ON(test, ...) ZKQE_FALSITY_CHECK_(test, true, __VA_ARGS__)
 #define ZKQE_REQUIRE_NEAR_ON(test, ...) ZKQE_NEAR3_ON_(test, true, __VA_ARGS__)
@@ -65,33 +67,39 @@
 #define ZKQE_CHECK_THROWS_AS_ON(test, ...) ZKQE_THROWS_AS_ON_(test, false, __VA_ARGS__)
 #define ZKQE_REQUIRE_THROWS_AS_ON(test, ...) ZKQE_THROWS_AS_ON_(test, true, __VA_ARGS__)
 
-#define ZKQE_CHECK_EQ(...) ZKQE_CHECK_EQ_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_NE(...) ZKQE_CHECK_NE_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_LT(...) ZKQE_CHECK_LT_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_LE(...) ZKQE_CHECK_LE_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_GT(...) ZKQE_CHECK_GT_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_GE(...) ZKQE_CHECK_GE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_EQ(...) ZKQE_REQUIRE_EQ_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_NE(...) ZKQE_REQUIRE_NE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_LT(...) ZKQE_REQUIRE_LT_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_LE(...) ZKQE_REQUIRE_LE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_GT(...) ZKQE_REQUIRE_GT_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_GE(...) ZKQE_REQUIRE_GE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE(...) ZKQE_REQUIRE_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_FALSE(...) ZKQE_CHECK_FALSE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_NEAR(...) ZKQE_REQUIRE_NEAR_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_THROWS(...) ZKQE_CHECK_THROWS_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW_ON(*this, __VA_ARGS__)
-#define ZKQE_CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS_ON(*this, __VA_ARGS__)
-#define ZKQE_REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS_ON(*this, __VA_ARGS__)
+#define ZKQE_CHECK_EQ(...) ZKQE_CHECK_EQ_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_NE(...) ZKQE_CHECK_NE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_LT(...) ZKQE_CHECK_LT_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_LE(...) ZKQE_CHECK_LE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_GT(...) ZKQE_CHECK_GT_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_GE(...) ZKQE_CHECK_GE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_EQ(...) ZKQE_REQUIRE_EQ_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_NE(...) ZKQE_REQUIRE_NE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_LT(...) ZKQE_REQUIRE_LT_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_LE(...) ZKQE_REQUIRE_LE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_GT(...) ZKQE_REQUIRE_GT_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_GE(...) ZKQE_REQUIRE_GE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE(...) ZKQE_TRUTH_CHECK_(ZKQE_RUNNING_TEST_, true, __VA_ARGS__)
+#define ZKQE_CHECK_FALSE(...) ZKQE_CHECK_FALSE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_NEAR(...) ZKQE_REQUIRE_NEAR_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_THROWS(...) ZKQE_CHECK_THROWS_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
+#define ZKQE_REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS_ON(ZKQE_RUNNING_TEST_, __VA_ARGS__)
 
 // ZKQE_INFO("loading " << name): attached to every failure on this thread
 // until the end of the enclosing scope.
 #define ZKQE_INFO(...)                                                                             \
     const ::zktest::InfoScope ZKQE_CHECKS_CAT(zkqeInfo_, __COUNTER__)(                             \
         static_cast<::zktest::ValueText&&>((::zktest::MessageBuilder() << __VA_ARGS__).text))
+
+// ZKQE_CAPTURE(x, y): "x := 3, y := 4", the values as they are now,
+// attached as ZKQE_INFO's messages are.
+#define ZKQE_CAPTURE(...)                                                                          \
+    const ::zktest::InfoScope ZKQE_CHECKS_CAT(zkqeCapture_, __COUNTER__)(                          \
+        ::zktest::captured(#__VA_ARGS__, __VA_ARGS__))
 
 #endif

@@ -146,6 +146,20 @@ private:
     bool messages_ = false;
 };
 
+// What the check macros without a test object report to: the test that
+// runs on the calling thread, else the process's (see go()). A check made
+// while none runs ends the process with a message naming its site.
+class ZKQE_API RunningTest {
+public:
+    bool assertTrue(const char* tag, const char* fileName, int lineNumber, bool condition,
+                    const char* id);
+    bool assertSmall(const char* tag, const char* fileName, int lineNumber, double value,
+                     const char* id);
+};
+// An object, not a function, so that a check site makes no extra call.
+extern ZKQE_API RunningTest theRunningTest;
+#define ZKQE_RUNNING_TEST_ ::zktest::theRunningTest
+
 class CaseContext;
 // Every case is a class of its own; its checks all go to its CaseContext,
 // so the check templates are instantiated once for all cases, not per case.
@@ -163,9 +177,11 @@ template <class Test> struct CheckTargetOf<Test&> : CheckTargetOf<Test> {};
 #define ZKQE_CHECKS_CAT_(a, b) a##b
 #define ZKQE_CHECKS_CAT(a, b) ZKQE_CHECKS_CAT_(a, b)
 
-// The condition's own text is the failure text, as for ZKQE_CHECK.
-#define ZKQE_TRUTH_CHECK_(test, fatal, ...)                                                        \
-    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
+// The condition's own text is the failure text. zktest_value_checks.h, which
+// brings the value printer, redefines this macro to add the values a
+// comparison saw: a macro, so every check expanded after it sees that.
+#define ZKQE_TRUTH_CHECK_(target, fatal, ...)                                                      \
+    ::zktest::Check(target, __FILE__, __LINE__, fatal, #__VA_ARGS__,                               \
                     ::zktest::truth(#__VA_ARGS__, static_cast<bool>(__VA_ARGS__)))
 
 // ZKQE_CHECK_NEAR(a, b) is assertSmall of a - b against the object's threshold;

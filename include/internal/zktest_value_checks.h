@@ -17,51 +17,74 @@ namespace zktest {
 
 enum class Op { eq, ne, lt, le, gt, ge };
 
-template <Op op, class A, class B> bool compareValues(const A& a, const B& b) {
-    if constexpr (detail::IsCharPointer<A>::value && detail::IsCharPointer<B>::value) {
-        return compareValues<op>(compareCStrings(a, b), 0);
-    } else if constexpr (detail::IsInteger<A>::value && detail::IsInteger<B>::value &&
-                         detail::IsSignedInteger<A>::value != detail::IsSignedInteger<B>::value &&
-                         !detail::IsSame<A, bool>::value && !detail::IsSame<B, bool>::value) {
-        // By value: -1 is less than every unsigned number.
+// The operator's own meaning, but for integers of mixed signedness, which
+// compare by value (-1 is less than every unsigned number), and a pointer
+// against 0 or NULL, which compares as against nullptr.
+template <Op op, class A, class B> bool compareOperands(const A& a, const B& b) {
+    using DA = detail::DecayT<A>;
+    using DB = detail::DecayT<B>;
+    if constexpr (detail::IsInteger<A>::value && detail::IsInteger<B>::value &&
+                  detail::IsSignedInteger<A>::value != detail::IsSignedInteger<B>::value &&
+                  !detail::IsSame<A, bool>::value && !detail::IsSame<B, bool>::value) {
         if constexpr (detail::IsSignedInteger<A>::value) {
             if (a < 0)
-                return compareValues<op>(-1, 0);
+                return compareOperands<op>(-1, 0);
         } else if (b < 0) {
-            return compareValues<op>(1, 0);
+            return compareOperands<op>(1, 0);
         }
-        return compareValues<op>(static_cast<unsigned long long>(a),
-                                 static_cast<unsigned long long>(b));
+        return compareOperands<op>(static_cast<unsigned long long>(a),
+                                   static_cast<unsigned long long>(b));
+    } else if constexpr (detail::IsPointer<DA>::value && detail::IsInteger<B>::value) {
+        static_assert(op == Op::eq || op == Op::ne, "a pointer is ordered only against a pointer");
+        // Only a null pointer constant compiles in C++; no other number is
+        // taken for an address.
+        return (b == 0 && a == nullptr) == (op == Op::eq);
+    } else if constexpr (detail::IsInteger<A>::value && detail::IsPointer<DB>::value) {
+        static_assert(op == Op::eq || op == Op::ne, "a pointer is ordered only against a pointer");
+        return (a == 0 && b == nullptr) == (op == Op::eq);
+    } else if constexpr (op == Op::eq) {
+        // Cast, as the condition of an `if` would be: a result whose bool is
+        // explicit converts too.
+        return static_cast<bool>(a == b);
+    } else if constexpr (op == Op::ne) {
+        return static_cast<bool>(a != b);
+    } else if constexpr (op == Op::lt) {
+        return static_cast<bool>(a < b);
+    } else if constexpr (op == Op::le) {
+        return static_cast<bool>(a <= b);
+    } else if constexpr (op == Op::gt) {
+        return static_cast<bool>(a > b);
     } else {
-        if constexpr (op == Op::eq)
-            return a == b;
-        else if constexpr (op == Op::ne)
-            return a != b;
-        else if constexpr (op == Op::lt)
-            return a < b;
-        else if constexpr (op == Op::le)
-            return a <= b;
-        else if constexpr (op == Op::gt)
-            return a > b;
-        else
-            return a >= b;
+        return static_cast<bool>(a >= b);
     }
+}
+
+// The value checks': C strings by content, the rest as compareOperands.
+template <Op op, class A, class B> bool compareValues(const A& a, const B& b) {
+    if constexpr (detail::IsCharPointer<A>::value && detail::IsCharPointer<B>::value)
+        return compareOperands<op>(compareCStrings(a, b), 0);
+    else
+        return compareOperands<op>(a, b);
 }
 
 ZKQE_API const char* opName(Op op);
 ZKQE_API const char* opSymbol(Op op);
 
-template <class A, class B>
-Outcome describeComparison(const char* arguments, Op op, const A& a, const B& b) {
-    const Outcome outcome = newFailure();
-    ValueText& text = *outcome.failure;
-    appendBinaryText(text, opName(op), opSymbol(op), arguments);
+// " (a vs b)"
+template <class A, class B> void appendBothValues(ValueText& text, const A& a, const B& b) {
     ValueText left, right;
     appendOne(left, a);
     appendOne(right, b);
     text.append(" (");
     appendComparedValues(text, left, right);
     text.append(")");
+}
+
+template <class A, class B>
+Outcome describeComparison(const char* arguments, Op op, const A& a, const B& b) {
+    const Outcome outcome = newFailure();
+    appendBinaryText(*outcome.failure, opName(op), opSymbol(op), arguments);
+    appendBothValues(*outcome.failure, a, b);
     return outcome;
 }
 
@@ -69,6 +92,92 @@ template <Op op, class A, class B> Outcome compare(const char* arguments, const 
     if (compareValues<op>(a, b))
         return {nullptr};
     return describeComparison(arguments, op, a, b);
+}
+
+// ZKQE_CHECK(a == b) shows both values: Decomposer() <= a == b captures a
+// first (<= binds tighter than ==, and as tight as <, taken left to right),
+// then the operator captures b and compares. What binds looser (&&, ||, ?:)
+// sees the capture as a bool through its conversion, so it keeps its
+// short-circuit and the check shows the text alone. The conversion is
+// explicit, which keeps the built-in operators out of every comparison's
+// overload set.
+template <Op op, class L, class R> struct Comparison {
+    const L& left;
+    const R& right;
+    bool passed;
+    explicit operator bool() const { return passed; }
+};
+
+template <class L> struct Operand {
+    const L& value;
+    template <class R> Comparison<Op::eq, L, R> operator==(const R& right) const {
+        return {value, right, compareOperands<Op::eq>(value, right)};
+    }
+    template <class R> Comparison<Op::ne, L, R> operator!=(const R& right) const {
+        return {value, right, compareOperands<Op::ne>(value, right)};
+    }
+    template <class R> Comparison<Op::lt, L, R> operator<(const R& right) const {
+        return {value, right, compareOperands<Op::lt>(value, right)};
+    }
+    template <class R> Comparison<Op::le, L, R> operator<=(const R& right) const {
+        return {value, right, compareOperands<Op::le>(value, right)};
+    }
+    template <class R> Comparison<Op::gt, L, R> operator>(const R& right) const {
+        return {value, right, compareOperands<Op::gt>(value, right)};
+    }
+    template <class R> Comparison<Op::ge, L, R> operator>=(const R& right) const {
+        return {value, right, compareOperands<Op::ge>(value, right)};
+    }
+    // Bitwise operators bind looser than <=: `flags & mask` arrives here.
+    template <class R> auto operator&(const R& right) const -> decltype(value & right) {
+        return value & right;
+    }
+    template <class R> auto operator|(const R& right) const -> decltype(value | right) {
+        return value | right;
+    }
+    template <class R> auto operator^(const R& right) const -> decltype(value ^ right) {
+        return value ^ right;
+    }
+    explicit operator bool() const { return static_cast<bool>(value); }
+};
+
+struct Decomposer {
+    template <class L> Operand<L> operator<=(const L& value) const { return {value}; }
+};
+
+template <Op op, class L, class R>
+Outcome decomposed(const char* text, const Comparison<op, L, R>& comparison) {
+    if (comparison.passed)
+        return {nullptr};
+    const Outcome outcome = textFailure(text);
+    appendBothValues(*outcome.failure, comparison.left, comparison.right);
+    return outcome;
+}
+
+// A lone value: false says nothing more than its text; another value shows.
+template <class L> Outcome decomposed(const char* text, const Operand<L>& operand) {
+    if (static_cast<bool>(operand.value))
+        return {nullptr};
+    const Outcome outcome = textFailure(text);
+    if constexpr (!detail::IsSame<detail::DecayT<L>, bool>::value) {
+        ValueText value;
+        appendAny(value, operand.value);
+        outcome.failure->append(" (");
+        outcome.failure->append(value.c_str(), value.size());
+        outcome.failure->append(")");
+    }
+    return outcome;
+}
+
+inline Outcome decomposed(const char* text, bool passed) {
+    return truth(text, passed);
+}
+
+// One call per check site, as for the value checks.
+template <class Test, class Decomposed>
+Check checkDecomposed(Test& test, const char* file, int line, bool fatal, const char* text,
+                      const Decomposed& decomposition) {
+    return Check(test, file, line, fatal, text, decomposed(text, decomposition));
 }
 
 // `kind` is the check's short name (THROWS, THROWS_AS, NOTHROW).
@@ -124,6 +233,19 @@ private:
     ValueText text_;
 };
 
+// Appends "name := " for the first name of `names` ("x, y"), after ", "
+// when `out` holds a capture already; returns the names after it. The last
+// name is all that is left, so a template's comma there stays in it.
+ZKQE_API const char* appendCapturedName(ValueText& out, const char* names, bool last);
+
+// "x := 3, y := 4" from the text "x, y" and the values.
+template <class... T> ValueText captured(const char* names, const T&... values) {
+    ValueText text;
+    std::size_t left = sizeof...(T);
+    ((names = appendCapturedName(text, names, --left == 0), appendAny(text, values)), ...);
+    return text;
+}
+
 struct MessageBuilder {
     ValueText text;
     template <class T> MessageBuilder& operator<<(const T& part) {
@@ -135,6 +257,9 @@ struct MessageBuilder {
 } // namespace zktest
 
 #define ZKQE_CHECKS_CALL_(macro, arguments) macro arguments
+
+// With the value printer at hand, a truth check shows the values it compared.
+#include "internal/zktest_decompose.h"
 
 #define ZKQE_VALUE_CHECK_(test, fatal, op, ...)                                                    \
     ::zktest::checkComparison<::zktest::Op::op>(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__,      \

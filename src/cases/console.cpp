@@ -60,12 +60,22 @@ void consoleCaseStarting(const char* name, const char* file, int line) {
     std::fflush(stderr);
 }
 
+void consoleSkip(const char* file, int line, const char* why) {
+    std::fprintf(stderr, "%s:%d: skipped: %s\n", file != nullptr ? file : "", line,
+                 why != nullptr ? why : "");
+    std::fflush(stderr);
+}
+
 void consoleSummary(const RunTally& tally) {
     const bool passed = tally.casesFailed == 0 && tally.checksFailed == 0;
+    // Skips are named only when there are some, so a run without reads as ever.
+    char skipped[32] = "";
+    if (tally.casesSkipped != 0)
+        std::snprintf(skipped, sizeof skipped, ", %d skipped", tally.casesSkipped);
     std::fprintf(stderr,
-                 "%szktest:%s cases %d passed, %d failed; checks %d passed, %d failed; %.3f s\n",
+                 "%szktest:%s cases %d passed, %d failed%s; checks %d passed, %d failed; %.3f s\n",
                  paint(passed ? kGreen : kRed), paint(kPlain), tally.casesPassed, tally.casesFailed,
-                 tally.checksPassed, tally.checksFailed, tally.seconds);
+                 skipped, tally.checksPassed, tally.checksFailed, tally.seconds);
     std::fflush(stderr);
 }
 

@@ -14,6 +14,7 @@ namespace zkqe {
 struct RunTally {
     int casesPassed;
     int casesFailed;
+    int casesSkipped;
     int checksPassed;
     int checksFailed;
     double seconds;
@@ -27,6 +28,7 @@ void consoleKeepFailures(std::vector<std::string>* sink);
 void startConsole();
 void stopConsole();
 void consoleCaseStarting(const char* name, const char* file, int line);
+void consoleSkip(const char* file, int line, const char* why);
 void consoleSummary(const RunTally& tally);
 
 } // namespace zkqe

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The case registry, and the case context's way to the runner. A
-// function-local list, so a registration from any
+// The case registry, and the skip of ZKQE_SKIP. A function-local list, so a registration from any
 // file's static initialiser finds it built whatever the order of files.
 #include "cases/case_registry.h"
+#include "cases/console.h"
 
 #include "zkqe_test.h"
 
@@ -44,14 +44,7 @@ bool zktest::registerCase(CaseFunction run, const char* file, int line, const ch
     return true;
 }
 
-// Out of line, so that the header of cases needs no test-object header; the
-// call forwards in one jump.
-bool zktest::CaseContext::assertTrue(const char* tag, const char* fileName, int lineNumber,
-                                     bool condition, const char* id) {
-    return test_->assertTrue(tag, fileName, lineNumber, condition, id);
-}
-
-bool zktest::CaseContext::assertSmall(const char* tag, const char* fileName, int lineNumber,
-                                      double value, const char* id) {
-    return test_->assertSmall(tag, fileName, lineNumber, value, id);
+void zktest::skipCase(const char* file, int line, const char* why) {
+    zkqe::consoleSkip(file, line, why);
+    throw SkipCase();
 }

@@ -43,6 +43,7 @@ constexpr const char* kUsage =
     "  --filter TERMS  the cases to run: names or [tags], comma-separated,\n"
     "                  * and ? as wildcards, ~ before a term to exclude it\n"
     "  --verbose       names each case on standard error as it starts\n"
+    "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
     "  TERMS           words without a dash: more terms of the filter\n"
@@ -104,6 +105,7 @@ public:
     int casesPassed = 0;
     int casesFailed = 0;
     std::vector<CaseResult> results;
+    int casesSkipped = 0;
 
 private:
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
@@ -128,11 +130,12 @@ private:
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
+        skipped_ = false;
         try {
             do {
                 tracker_.startRun();
                 tracker_.endRun(!runOnce(registered));
-            } while (!tracker_.caseFinished());
+            } while (!tracker_.caseFinished() && !skipped_);
         } catch (const tooManyFailures&) {
             ++casesFailed;
             endCase(start);
@@ -141,6 +144,8 @@ private:
         endCase(start);
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
+        else if (skipped_)
+            ++casesSkipped;
         else
             ++casesPassed;
     }
@@ -161,6 +166,8 @@ private:
             throw;
         } catch (const zktest::RequireAbort&) {
             // Already reported by the check that threw it.
+        } catch (const zktest::SkipCase&) {
+            skipped_ = true; // the whole case: none of its other sections runs
         } catch (...) {
             zktest::ValueText tag;
             tag.append("unexpected exception ");
@@ -172,6 +179,7 @@ private:
 
     std::vector<const RegisteredCase*> cases_;
     bool verbose_;
+    bool skipped_ = false;
     SectionTracker tracker_;
 };
 
@@ -448,6 +456,7 @@ int zktest::runCases(int argc, char** argv) {
 
     armSafetyNets(name, options);
     CaseRunner runner(name, options, shardOf(selected, options));
+    runner.maxFailures(static_cast<int>(options.maxFailures));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
     markRunStarted(name, runner);
@@ -457,8 +466,8 @@ int zktest::runCases(int argc, char** argv) {
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    consoleSummary(
-        {runner.casesPassed, runner.casesFailed, checks - failed, failed, elapsed.count()});
+    consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
+                    failed, elapsed.count()});
     const char* xml = std::getenv("XML_OUTPUT_FILE");
     const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
     if (!xmlWritten)

@@ -36,6 +36,7 @@ constexpr Option kOptions[] = {
     {"-G", Kind::text, nullptr, &RunnerOptions::crashTarget},
     {"-L", Kind::number, nullptr, nullptr, &RunnerOptions::alarmSeconds, 1, " of seconds"},
     {"-A", Kind::flag, &RunnerOptions::append, nullptr},
+    {"--max-failures", Kind::number, nullptr, nullptr, &RunnerOptions::maxFailures, 0},
     {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
     {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
 };

@@ -28,6 +28,8 @@ struct RunnerOptions {
     std::string crashTarget;
     unsigned alarmSeconds = 0;
     bool append = false;
+    // Ends the run at this many failed checks; 0: a suite runs to its end.
+    unsigned maxFailures = 0;
     // Run only the selected cases whose place in the selection, counted
     // from 0, leaves shardIndex when divided by shardCount; 0: no sharding.
     unsigned shardCount = 0;

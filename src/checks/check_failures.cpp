@@ -37,10 +37,8 @@ void appendTypeName(ValueText& out, const std::type_info* type) {
     appendEscaped(out, name, std::strlen(name));
 }
 
-// Where the top-level comma of "a, b" is, or null when there is none or
-// more than one (a template's arguments, say, which brackets do not show).
-const char* soleTopLevelComma(const char* text) {
-    const char* comma = nullptr;
+// The first comma of `text` outside brackets and quotes, or null.
+const char* topLevelComma(const char* text) {
     int depth = 0;
     char quote = '\0';
     for (const char* p = text; *p != '\0'; ++p) {
@@ -56,12 +54,17 @@ const char* soleTopLevelComma(const char* text) {
         } else if (*p == ')' || *p == ']' || *p == '}') {
             --depth;
         } else if (*p == ',' && depth == 0) {
-            if (comma != nullptr)
-                return nullptr;
-            comma = p;
+            return p;
         }
     }
-    return comma;
+    return nullptr;
+}
+
+// Where the top-level comma of "a, b" is, or null when there is none or
+// more than one (a template's arguments, say, which brackets do not show).
+const char* soleTopLevelComma(const char* text) {
+    const char* comma = topLevelComma(text);
+    return comma != nullptr && topLevelComma(comma + 1) == nullptr ? comma : nullptr;
 }
 
 } // namespace
@@ -89,6 +92,18 @@ void appendBinaryText(ValueText& out, const char* name, const char* op, const ch
     out.append(" ");
     out.append(op);
     out.append(comma + 1); // keeps the blank after the comma
+}
+
+const char* appendCapturedName(ValueText& out, const char* names, bool last) {
+    if (out.size() != 0)
+        out.append(", ");
+    while (*names == ' ')
+        ++names;
+    const char* comma = last ? nullptr : topLevelComma(names);
+    const char* end = comma != nullptr ? comma : names + std::strlen(names);
+    out.append(names, static_cast<std::size_t>(end - names));
+    out.append(" := ");
+    return comma != nullptr ? comma + 1 : end;
 }
 
 Outcome newFailure() {

@@ -71,4 +71,11 @@ void headerOpenFailed(const char* path, int openErrno) {
     std::exit(1);
 }
 
+void checkWithoutTest(const char* file, int line) {
+    qe_fprintf(stderr, "zktest: the check at %s:%d ran while no test was running\n",
+               file != nullptr ? file : "?", line);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 } // namespace zkqe

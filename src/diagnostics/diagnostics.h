@@ -44,6 +44,12 @@ enum class Precondition {
 [[noreturn]] void reportOpenFailed(const char* path, int openErrno);
 [[noreturn]] void headerOpenFailed(const char* path, int openErrno);
 
+// A check made while no test runs, at static initialisation, say, or on a
+// thread left running after go() returned:
+// "zktest: the check at <file>:<line> ran while no test was running\n",
+// then _Exit(1), so no finaliser takes the process's end for an orderly one.
+[[noreturn]] void checkWithoutTest(const char* file, int line);
+
 } // namespace zkqe
 
 #define ZKQE_PRECONDITION(condition, check)                                                        \

@@ -13,6 +13,7 @@
 #include "zkqe_output.h"
 #include "zkqe_status.h"
 #include "diagnostics/diagnostics.h"
+#include "driver/running_test.h"
 #include "driver/safety_nets.h"
 #include "reports/report_layout.h"
 #include "reports/report_files.h"
@@ -85,6 +86,7 @@ int ZKQETest::go() {
 
     RunEnd end = RunEnd::normal;
     try {
+        const zkqe::RunningTestScope running(*this);
         runTest();
     } catch (const tooManyFailures&) {
         end = RunEnd::maxFailures;

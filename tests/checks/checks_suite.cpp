@@ -24,6 +24,15 @@ struct Opaque {
     bool operator==(const Opaque&) const { return false; }
 };
 enum class Colour { red = 2, green };
+// A comparison whose result converts to bool only explicitly.
+struct Verdict {
+    bool holds;
+    explicit operator bool() const { return holds; }
+};
+struct Version {
+    int number;
+    Verdict operator==(const Version& other) const { return {number == other.number}; }
+};
 
 } // namespace
 
@@ -57,12 +66,50 @@ ZKTEST_CASE("values") {
     ZKQE_CHECK_EQ(Point{1, 2}.x, 0) << Point{1, 2};
     ZKQE_CHECK_EQ(Opaque{}, Opaque{});
     ZKQE_CHECK_EQ(std::string(200, 'a') + "end", std::string("start") + std::string(200, 'b'));
-    // One line each: compilers disagree on the line of a macro call spread over two.
-    const std::string as(100, 'a'), zs(100, 'z'), rule(150, '-'), dots(150, '.');
+    // One line each: compilers disagree on the __LINE__ of a check that spans two.
+    const std::string as(100, 'a'), zs(100, 'z'), dashes(150, '-'), dots(150, '.');
     ZKQE_CHECK_EQ(as + "X" + zs, as + "\\Y" + zs);
-    ZKQE_CHECK_EQ(rule + "\nkeep\nleft\tside\n" + dots, rule + "\nkeep\nright\n" + dots);
+    ZKQE_CHECK_EQ(dashes + "\nkeep\nleft\tside\n" + dots, dashes + "\nkeep\nright\n" + dots);
     ZKQE_CHECK_LT(std::string(130, 'q'), std::string(130, 'q'));
     ZKQE_CHECK_EQ(static_cast<signed char>(-3), static_cast<unsigned char>(250));
+}
+
+ZKTEST_CASE("comparisons written out") {
+    const int three = 3;
+    const unsigned two = 2;
+    const Point* none = nullptr;
+    ZKQE_CHECK(three == two);
+    ZKQE_CHECK(three + 1 != 4);
+    ZKQE_CHECK(-1 < 0u); // passes: by value, not by conversion
+    ZKQE_CHECK(three < 3);
+    ZKQE_CHECK(three <= -1);
+    ZKQE_CHECK(two > three);
+    ZKQE_CHECK(-1 >= two);
+    ZKQE_CHECK(std::string("ab") == "abc");
+    ZKQE_CHECK(none == 0);       // passes: 0 is the null pointer here
+    ZKQE_CHECK(none != nullptr); // the pointer's value
+    ZKQE_CHECK(none);            // a lone value shows itself
+    ZKQE_CHECK(three - 3);
+    ZKQE_CHECK(three == 3 && two == 3);          // the text alone
+    ZKQE_CHECK(none != nullptr && none->x == 1); // short-circuits as ever
+    ZKQE_CHECK(three & 4);
+    ZKQE_CHECK(Version{1} == Version{2});
+    ZKQE_REQUIRE(two * 2 >= three * 2) << "fatal";
+    ZKQE_CHECK(!"not reached");
+}
+
+namespace {
+void checkPositive(int value) {
+    ZKQE_CHECK(value > 0);
+}
+struct CheckingFixture {
+    CheckingFixture() { ZKQE_CHECK_EQ(ready, 1); }
+    int ready = 0;
+};
+} // namespace
+
+ZKTEST_CASE_FIXTURE(CheckingFixture, "checks in a helper and a fixture's constructor") {
+    checkPositive(-2);
 }
 
 ZKTEST_CASE("exceptions") {
@@ -86,6 +133,52 @@ ZKTEST_CASE("messages") {
     ZKQE_CHECK(row < 0); // no message any more
 }
 
+ZKTEST_CASE("captured values and pointers against null") {
+    const int row = 4;
+    const std::string name = "a\tb";
+    int target = 0;
+    int* some = &target;
+    const Point* none = nullptr;
+    {
+        ZKQE_CAPTURE(row, name, std::pair<int, int>(1, 2).first);
+        ZKQE_CHECK_NE(0, none) << "message";
+        ZKQE_CHECK_NE(none, nullptr);
+    }
+    ZKQE_CHECK_NE(some, 0);       // passes
+    ZKQE_CHECK_EQ(none, 0);       // passes
+    ZKQE_CHECK_EQ(nullptr, none); // passes
+    ZKQE_CHECK_NE(none, 0);       // no capture is left
+}
+
+// Each name a run-time text: one run per section, each its own step.
+ZKTEST_CASE("section names built at run time") {
+    for (int i = 1; i <= 2; ++i)
+        ZKTEST_SECTION(std::string("part ") + std::to_string(i)) {
+            ZKQE_CHECK(i == 0);
+        }
+}
+
+namespace {
+void needNetwork() {
+    ZKQE_SKIP(std::string("no network") + " here");
+}
+} // namespace
+
+ZKTEST_CASE("skipped in a helper") {
+    ZKTEST_SECTION("first") {
+        needNetwork();
+        ZKQE_CHECK(!"ran after the skip");
+    }
+    ZKTEST_SECTION("second") {
+        ZKQE_CHECK(!"a section after the skip");
+    }
+}
+
+ZKTEST_CASE("a failure and then a skip") {
+    ZKQE_CHECK(1 > 2);
+    ZKQE_SKIP("too late: the case has failed");
+}
+
 ZKTEST_CASE("a fatal check ends only its case") {
     try {
         ZKQE_REQUIRE_EQ(1, 2) << "first";
@@ -98,4 +191,12 @@ ZKTEST_CASE("a fatal check ends only its case") {
 ZKTEST_CASE("the next case runs") {
     ZKQE_REQUIRE(1 + 1 == 2); // passes
     ZKQE_REQUIRE(false);
+}
+
+// Hidden; past the 128 failures at which a plain test would stop, a program
+// of cases runs on unless --max-failures says otherwise.
+ZKTEST_CASE("more failures than a plain test allows", "[.][limit]") {
+    for (int i = 0; i < 129; ++i)
+        ZKQE_CHECK(i < 0);
+    ZKQE_CHECK(!"the last check");
 }
