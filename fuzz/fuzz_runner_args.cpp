@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -131,51 +132,22 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
-    static const char* const kWords[] = {
-        "-O",
-        "-D",
-        "-M",
-        "-C",
-        "-L",
-        "-G",
-        "-A",
-        "-h",
-        "-?",
-        "--help",
-        "--list",
-        "--list-names",
-        "--list-tests",
-        "--shard-count",
-        "--shard-index=1",
-        "--max-failures",
-        "--max-failures=0",
-        "--verbose",
-        "--filter",
-        "--filter=",
-        "-Ox",
-        "-L5",
-        "-L-1",
-        "-Ax",
-        "--filterx",
-        "--lists",
-        "-",
-        "--",
-        "0",
-        "1",
-        "-5",
-        "1.5",
-        "4294967295",
-        "4294967296",
-        "0004294967295",
-        "18446744073709551617",
-        "build-Debug/a",
-        "clang-O2",
-        "Dual-Core",
-        "",
-    };
+    // The words the parser knows, near misses, numbers at the edges of the
+    // range, folder-like words with a dash and a capital, and the empty word.
+    static const std::vector<std::string> kWords = [] {
+        std::istringstream list(
+            "-O -D -M -C -L -G -A -h -? --help --list --list-names --list-tests --shard-count "
+            "--shard-index=1 --max-failures --max-failures=0 --verbose --filter --filter= -Ox "
+            "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
+            "18446744073709551617 build-Debug/a clang-O2 Dual-Core");
+        std::vector<std::string> words{""};
+        for (std::string word; list >> word;)
+            words.push_back(word);
+        return words;
+    }();
     const std::uint8_t choice = data.ConsumeIntegral<std::uint8_t>();
     if (choice < 160)
-        return kWords[choice % (sizeof kWords / sizeof kWords[0])];
+        return kWords[choice % kWords.size()];
     // Words are C strings: a NUL ends the word, as in a real argument vector.
     return data.ConsumeRandomLengthString(300).c_str();
 }
