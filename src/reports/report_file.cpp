@@ -66,15 +66,13 @@ void warnReportNotWhole(const char* path) {
                failedErrno != 0 ? std::strerror(failedErrno) : "a write failed");
 }
 
-char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
-                     std::size_t* prefixLength) {
+namespace {
+
+// The one rule: writes directory, separator (unless the directory ends with
+// it) and file into `path`, which has room for them and a ".sta".
+std::size_t joinInto(char* path, const char* directory, std::size_t dirLength, const char* file,
+                     std::size_t fileLength, bool trailingSlashIsSeparator) {
     const char separator = platform::kPathSeparator;
-    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
-    const std::size_t fileLength = std::strlen(file);
-    // Room for the ".sta" a status path may add.
-    char* path = static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 5));
-    if (path == nullptr)
-        outOfMemory();
     std::size_t length = 0;
     if (dirLength > 0) {
         std::memcpy(path, directory, dirLength);
@@ -84,14 +82,38 @@ char* joinReportPath(const char* directory, const char* file, bool trailingSlash
         if (path[length - 1] != separator)
             path[length++] = separator;
     }
+    std::memcpy(path + length, file, fileLength + 1);
+    return length;
+}
+
+// Room for the joined path and the ".sta" a status path may add.
+char* allocatePath(std::size_t dirLength, std::size_t fileLength) {
+    return static_cast<char*>(std::malloc(dirLength + 1 + fileLength + 5));
+}
+
+} // namespace
+
+char* joinReportPath(const char* directory, const char* file, bool trailingSlashIsSeparator,
+                     std::size_t* prefixLength) {
+    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = allocatePath(dirLength, fileLength);
+    if (path == nullptr)
+        outOfMemory();
+    const std::size_t length =
+        joinInto(path, directory, dirLength, file, fileLength, trailingSlashIsSeparator);
     if (prefixLength != nullptr)
         *prefixLength = length;
-    std::memcpy(path + length, file, fileLength + 1);
     return path;
 }
 
 char* statusPathFor(const char* directory, const char* file) {
-    char* path = joinReportPath(directory, file, false, nullptr);
+    const std::size_t dirLength = directory != nullptr ? std::strlen(directory) : 0;
+    const std::size_t fileLength = std::strlen(file);
+    char* path = allocatePath(dirLength, fileLength);
+    if (path == nullptr)
+        return nullptr;
+    joinInto(path, directory, dirLength, file, fileLength, false);
     // The extension is looked for after the last separator only, so a dot in
     // the directory part (such as ".") never swallows the file name.
     char* dot = std::strrchr(path, '.');

@@ -52,7 +52,7 @@ char* joinReportPath(const char* directory, const char* file, bool trailingSlash
                      std::size_t* prefixLength);
 // The status file's path for a report `file` in `directory`: joined by the
 // rule above, its extension (after the last separator or '/') replaced by,
-// or given, ".sta". The result is malloc'ed.
+// or given, ".sta". The result is malloc'ed; null when there is no memory.
 char* statusPathFor(const char* directory, const char* file);
 
 // A block of report text gathered in memory, formatted as qe_fprintf would.

@@ -47,6 +47,10 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
     }
     // Named by the report's own path rule, so it lands beside the report.
     char* name = zkqe::statusPathFor(directory, fileName);
+    if (name == nullptr) {
+        qe_fprintf(stderr, "*** ERROR: Could not alloc memory for filename string\n");
+        return;
+    }
 
     // A standard descriptor closed at start must not become the status file.
     zkqe::platform::ensureStandardDescriptors();

@@ -173,8 +173,12 @@ inline Figures check(int threads, int pieces, bool switching, bool ownStreams) {
         std::ifstream in(kFiles[f], std::ios::binary);
         std::vector<int> last(static_cast<std::size_t>(threads), -1);
         std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
+        // Text files on Windows end their lines with "\r\n".
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             lines.push_back(line);
+        }
         for (std::size_t n = 0; n < lines.size(); ++n) {
             const std::string& line = lines[n];
             std::string piece = pieceOf(line);
