@@ -85,21 +85,20 @@ RunnerOptions model(const std::vector<std::string>& words) {
                 value = words[++i];
             if (value.empty()) {
                 out.error = name + " needs a value";
-            } else if (name == "-L") {
-                if (!modelNumber(value, 1, &out.alarmSeconds))
-                    out.error =
-                        "-L " + value + ": not a whole number of seconds from 1 to 4294967295";
-            } else if (name == "--shard-count") {
-                if (!modelNumber(value, 1, &out.shardCount))
-                    out.error = name + " " + value + ": not a whole number from 1 to 4294967295";
-            } else if (name == "--shard-index") {
-                if (!modelNumber(value, 0, &out.shardIndex))
-                    out.error = name + " " + value + ": not a whole number from 0 to 4294967295";
+            } else if (name == "-L" || name == "--shard-count" || name == "--shard-index" ||
+                       name == "--max-failures") {
+                // -L and --shard-count count from 1, the others from 0.
+                const unsigned least = name == "-L" || name == "--shard-count" ? 1 : 0;
+                unsigned* number = name == "-L"              ? &out.alarmSeconds
+                                   : name == "--shard-count" ? &out.shardCount
+                                   : name == "--shard-index" ? &out.shardIndex
+                                                             : &out.maxFailures;
+                if (!modelNumber(value, least, number))
+                    out.error = name + " " + value + ": not a whole number" +
+                                (name == "-L" ? " of seconds" : "") + " from " +
+                                std::to_string(least) + " to 4294967295";
                 else
-                    out.shardIndexGiven = true;
-            } else if (name == "--max-failures") {
-                if (!modelNumber(value, 0, &out.maxFailures))
-                    out.error = name + " " + value + ": not a whole number from 0 to 4294967295";
+                    out.shardIndexGiven |= name == "--shard-index";
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {

@@ -441,7 +441,8 @@ int zktest::runCases(int argc, char** argv) {
         if (filter.selects(registered.name, registered.tags))
             selected.push_back(&registered);
 
-    if (options.list || options.listNames) {
+    // A filter that selects nothing is as wrong in a listing as in a run.
+    if ((options.list || options.listNames) && (!selected.empty() || !options.filterGiven)) {
         listCases(selected, options.listNames);
         return 0;
     }
