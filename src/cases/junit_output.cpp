@@ -23,20 +23,25 @@ std::string seconds(double value) {
 
 bool writeJunit(const std::string& path, const std::string& suite,
                 const std::vector<CaseResult>& cases) {
-    std::size_t failed = 0;
+    std::size_t failed = 0, skipped = 0;
     double total = 0;
     for (const CaseResult& result : cases) {
         failed += result.failures.empty() ? 0 : 1;
+        skipped += result.skipped ? 1 : 0;
         total += result.seconds;
     }
     const std::string counts = "tests=\"" + std::to_string(cases.size()) + "\" failures=\"" +
-                               std::to_string(failed) + "\" errors=\"0\" time=\"" + seconds(total) +
-                               "\"";
+                               std::to_string(failed) + "\" errors=\"0\" skipped=\"" +
+                               std::to_string(skipped) + "\" time=\"" + seconds(total) + "\"";
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + counts +
                       ">\n  <testsuite name=\"" + xmlEscape(suite) + "\" " + counts + ">\n";
     for (const CaseResult& result : cases) {
         xml += "    <testcase name=\"" + xmlEscape(result.name) + "\" classname=\"" +
                xmlEscape(suite) + "\" time=\"" + seconds(result.seconds) + "\"";
+        if (result.skipped) {
+            xml += ">\n      <skipped/>\n    </testcase>\n";
+            continue;
+        }
         if (result.failures.empty()) {
             xml += "/>\n";
             continue;

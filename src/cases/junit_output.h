@@ -13,6 +13,7 @@ struct CaseResult {
     std::string name;
     double seconds;
     std::vector<std::string> failures; // "file:line: tag", in order
+    bool skipped = false;              // ended by a skip, with no failure before it
 };
 
 // `text` for an XML attribute or element: markup characters as entities, and

@@ -145,7 +145,7 @@ private:
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else if (skipped_)
-            ++casesSkipped;
+            ++casesSkipped, results.back().skipped = true;
         else
             ++casesPassed;
     }
