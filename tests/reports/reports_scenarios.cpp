@@ -22,8 +22,9 @@ SCENARIO(counts) {
     test.body = [](scenario::Probe& t) {
         t.assertTrue("before the reset", "c.cpp", 0, false, "0");
         t.resetAllAssertionCounts();
-        std::printf("reset all: attempts %d, failed %d\n", t.assertionAttempts(),
-                    ZKQESingletonAssertionFailedCounter::getCount());
+        std::printf("reset all: attempts %d, failed %d; limit by default %d\n",
+                    t.assertionAttempts(), ZKQESingletonAssertionFailedCounter::getCount(),
+                    t.maxFailures());
         const bool passed = t.assertTrue("holds", "c.cpp", 1, true, "1");
         const bool failed = t.assertTrue("fails", "c.cpp", 2, false, "2");
         t.threshold(0.5);
