@@ -199,10 +199,12 @@ bool isPrintedLineBreak(const char* text, std::size_t at, std::size_t length) {
     return length == 2 && text[at] == '\\' && text[at + 1] == 'n';
 }
 
-// Where two printed values first differ, and what surrounds it in each.
+// Where two printed values first differ. Their common part is the same
+// bytes on both sides, so the difference and its line start at the same
+// printed offset in each.
 struct Difference {
-    std::size_t at[2] = {0, 0};        // printed offset of the difference
-    std::size_t lineStart[2] = {0, 0}; // printed offset of its line
+    std::size_t at = 0;        // printed offset of the difference
+    std::size_t lineStart = 0; // printed offset of its line
     std::size_t offset = 0; // characters before it, an escape as one, a shared opening quote none
     std::size_t line = 1;
     bool multiline = false;
@@ -212,30 +214,26 @@ Difference findDifference(const ValueText& a, const ValueText& b) {
     Difference found;
     const char* text[2] = {a.c_str(), b.c_str()};
     const std::size_t size[2] = {a.size(), b.size()};
-    std::size_t i = 0, j = 0;
-    while (i < size[0] && j < size[1]) {
+    std::size_t i = 0;
+    while (i < size[0] && i < size[1]) {
         const std::size_t n = printedCharLength(text[0], i, size[0]);
-        const std::size_t m = printedCharLength(text[1], j, size[1]);
-        if (n != m || i + n > size[0] || j + m > size[1] ||
-            std::memcmp(text[0] + i, text[1] + j, n) != 0)
+        if (n != printedCharLength(text[1], i, size[1]) || i + n > size[0] || i + n > size[1] ||
+            std::memcmp(text[0] + i, text[1] + i, n) != 0)
             break;
         i += n;
-        j += m;
         ++found.offset;
         if (isPrintedLineBreak(text[0], i - n, n)) {
             ++found.line;
             found.multiline = true;
-            found.lineStart[0] = i;
-            found.lineStart[1] = j;
+            found.lineStart = i;
         }
     }
-    found.at[0] = i;
-    found.at[1] = j;
+    found.at = i;
     // Offsets count from a string's first character, as its index does.
     if (found.offset > 0 && (text[0][0] == '"' || text[0][0] == '\''))
         --found.offset;
     for (int side = 0; side < 2 && !found.multiline; ++side)
-        for (std::size_t k = found.at[side]; k + 1 < size[side];
+        for (std::size_t k = found.at; k + 1 < size[side];
              k += printedCharLength(text[side], k, size[side]))
             if (isPrintedLineBreak(text[side], k, printedCharLength(text[side], k, size[side])))
                 found.multiline = true;
@@ -286,7 +284,7 @@ void appendWindow(ValueText& out, const ValueText& value, std::size_t difference
 
 void appendComparedValues(ValueText& out, const ValueText& a, const ValueText& b) {
     const Difference difference = findDifference(a, b);
-    const bool same = difference.at[0] == a.size() && difference.at[1] == b.size();
+    const bool same = difference.at == a.size() && difference.at == b.size();
     if (same || (a.size() <= kLongestValue && b.size() <= kLongestValue)) {
         // Short values read whole; equal long ones (an ordering check) keep their ends.
         const std::size_t left = out.size();
@@ -298,9 +296,9 @@ void appendComparedValues(ValueText& out, const ValueText& a, const ValueText& b
         shortenFrom(out, right);
         return;
     }
-    appendWindow(out, a, difference.at[0], difference.lineStart[0]);
+    appendWindow(out, a, difference.at, difference.lineStart);
     out.append(" vs ");
-    appendWindow(out, b, difference.at[1], difference.lineStart[1]);
+    appendWindow(out, b, difference.at, difference.lineStart);
     char where[96];
     if (difference.multiline)
         std::snprintf(where, sizeof where, ", first difference at offset %zu, line %zu",
