@@ -16,6 +16,8 @@
 #ifndef ZKQE_REPORTS_REPORT_FILES_H
 #define ZKQE_REPORTS_REPORT_FILES_H
 
+#include "zkqe_export.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -63,17 +65,9 @@ public:
     ReportText(const ReportText&) = delete;
     ReportText& operator=(const ReportText&) = delete;
 
-#if defined(__GNUC__)
-    __attribute__((format(printf, 2, 3)))
-#endif
-    void
-    add(const char* format, ...);
-    const char* text() const {
-        return text_;
-    }
-    std::size_t size() const {
-        return size_;
-    }
+    ZKQE_PRINTF_FORMAT(2, 3) void add(const char* format, ...);
+    const char* text() const { return text_; }
+    std::size_t size() const { return size_; }
 
 private:
     void reserve(std::size_t capacity);
