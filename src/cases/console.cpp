@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The case runner's console (see console.h). The failure echo is the
-// reports' failure listener, called under the failing object's mutex, so
-// echoed lines keep the order of the report's blocks.
+// The case runner's console (see console.h). The failure echo is called from
+// the reports' failure listener, under the failing object's mutex, so echoed
+// lines keep the order of the report's blocks.
 #include "cases/console.h"
 
 #include "platform/platform.h"
@@ -23,36 +23,20 @@ constexpr const char* kRed = "\033[1;31m";
 constexpr const char* kGreen = "\033[1;32m";
 constexpr const char* kPlain = "\033[0m";
 
-// Written between cases only; the echo reads it under the failing object's
-// mutex, which also orders the appends of failures from several threads.
-std::vector<std::string>* keptFailures = nullptr;
-
-void echoFailure(const char* tag, const char* fileName, int lineNumber) {
-    fileName = fileName != nullptr ? fileName : "";
-    tag = tag != nullptr ? tag : "";
-    std::fprintf(stderr, "%s:%d: %sfailure:%s %s\n", fileName, lineNumber, paint(kRed),
-                 paint(kPlain), tag);
-    std::fflush(stderr);
-    if (keptFailures != nullptr)
-        keptFailures->push_back(std::string(fileName) + ":" + std::to_string(lineNumber) + ": " +
-                                tag);
-}
-
 } // namespace
-
-void consoleKeepFailures(std::vector<std::string>* sink) {
-    keptFailures = sink;
-}
 
 void startConsole() {
     // NO_COLOR turns colour off whatever its value, even empty: the user
     // who sets it at all has said enough.
     colour = platform::isTerminal(stderr) && std::getenv("NO_COLOR") == nullptr;
-    failureListener.store(&echoFailure);
 }
 
-void stopConsole() {
-    failureListener.store(nullptr);
+void consoleFailure(const FailureNotice& notice) {
+    const char* fileName = notice.fileName != nullptr ? notice.fileName : "";
+    const char* tag = notice.tag != nullptr ? notice.tag : "";
+    std::fprintf(stderr, "%s:%d: %sfailure:%s %s\n", fileName, notice.lineNumber, paint(kRed),
+                 paint(kPlain), tag);
+    std::fflush(stderr);
 }
 
 void consoleCaseStarting(const char* name, const char* file, int line) {

@@ -6,9 +6,6 @@
 #ifndef ZKQE_CASES_CONSOLE_H
 #define ZKQE_CASES_CONSOLE_H
 
-#include <string>
-#include <vector>
-
 namespace zkqe {
 
 struct RunTally {
@@ -20,13 +17,12 @@ struct RunTally {
     double seconds;
 };
 
-// Where each echoed failure is also kept, as "file:line: tag"; null for
-// nowhere. Set between cases, on the runner's thread.
-void consoleKeepFailures(std::vector<std::string>* sink);
+struct FailureNotice;
 
-// Starts echoing failures (decides colour once, from standard error).
+// Decides colour once, from standard error.
 void startConsole();
-void stopConsole();
+// One failed check, called under the failing test's mutex.
+void consoleFailure(const FailureNotice& notice);
 void consoleCaseStarting(const char* name, const char* file, int line);
 void consoleSkip(const char* file, int line, const char* why);
 void consoleSummary(const RunTally& tally);

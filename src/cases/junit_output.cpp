@@ -19,6 +19,10 @@ std::string seconds(double value) {
     return text;
 }
 
+std::string failureLine(const CaseFailure& failure) {
+    return failure.file + ":" + std::to_string(failure.line) + ": " + failure.text;
+}
+
 } // namespace
 
 bool writeJunit(const std::string& path, const std::string& suite,
@@ -47,10 +51,10 @@ bool writeJunit(const std::string& path, const std::string& suite,
             continue;
         }
         std::string text;
-        for (const std::string& failure : result.failures)
-            text += failure + "\n";
-        xml += ">\n      <failure message=\"" + xmlEscape(result.failures.front()) + "\">" +
-               xmlEscape(text) + "</failure>\n    </testcase>\n";
+        for (const CaseFailure& failure : result.failures)
+            text += failureLine(failure) + "\n";
+        xml += ">\n      <failure message=\"" + xmlEscape(failureLine(result.failures.front())) +
+               "\">" + xmlEscape(text) + "</failure>\n    </testcase>\n";
     }
     xml += "  </testsuite>\n</testsuites>\n";
 

@@ -4,17 +4,12 @@
 #ifndef ZKQE_CASES_JUNIT_OUTPUT_H
 #define ZKQE_CASES_JUNIT_OUTPUT_H
 
+#include "cases/case_results.h"
+
 #include <string>
 #include <vector>
 
 namespace zkqe {
-
-struct CaseResult {
-    std::string name;
-    double seconds;
-    std::vector<std::string> failures; // "file:line: tag", in order
-    bool skipped = false;              // ended by a skip, with no failure before it
-};
 
 // `text` for an XML attribute or element: markup characters as entities, and
 // control characters, which XML 1.0 cannot hold at all, as '?' (keeping tab

@@ -11,9 +11,11 @@
 #include "zkqe_mutex.h"
 #include "zkqe_output.h"
 #include "driver/safety_nets.h"
+#include "reports/failure_listener.h"
 #include "platform/platform.h"
 #include "cases/case_filter.h"
 #include "cases/case_registry.h"
+#include "cases/case_results.h"
 #include "cases/console.h"
 #include "cases/junit_output.h"
 #include "cases/runner_options.h"
@@ -62,6 +64,12 @@ std::string programName(const char* argv0) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0)
         name.erase(name.size() - 4);
     return name.empty() ? "zktest" : name;
+}
+
+// Every failed check: echoed on the console and kept for the run's outputs.
+void onFailure(const FailureNotice& notice) {
+    consoleFailure(notice);
+    recordFailure(notice.tag, notice.fileName, notice.lineNumber, notice.stepTag);
 }
 
 // What the exit handler needs to say who called exit(): the run between
@@ -125,8 +133,12 @@ private:
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
         runningCase.store(&registered, std::memory_order_release);
-        results.push_back({registered.name, 0.0, {}});
-        consoleKeepFailures(&results.back().failures);
+        CaseResult result;
+        result.name = registered.name;
+        result.file = registered.file;
+        result.line = registered.line;
+        results.push_back(std::move(result));
+        recordFailuresInto(&results.back());
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
@@ -151,7 +163,7 @@ private:
     }
 
     void endCase(std::chrono::steady_clock::time_point start) {
-        consoleKeepFailures(nullptr);
+        recordFailuresInto(nullptr);
         runningCase.store(nullptr, std::memory_order_release);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         results.back().seconds = elapsed.count();
@@ -165,7 +177,8 @@ private:
         } catch (const tooManyFailures&) {
             throw;
         } catch (const zktest::RequireAbort&) {
-            // Already reported by the check that threw it.
+            // Already reported by the check that threw it, which stopped the run.
+            markLastFailure(FailureKind::require);
         } catch (const zktest::SkipCase&) {
             skipped_ = true; // the whole case: none of its other sections runs
         } catch (...) {
@@ -173,8 +186,15 @@ private:
             tag.append("unexpected exception ");
             zktest::appendCurrentException(tag);
             assertTrue(tag.c_str(), registered.file, registered.line, false, nullptr);
+            markLastFailure(FailureKind::exception);
         }
         return false;
+    }
+
+    void markLastFailure(FailureKind kind) {
+        ZKQEMutexGuard guard(mutex);
+        if (!results.back().failures.empty())
+            results.back().failures.back().kind = kind;
     }
 
     std::vector<const RegisteredCase*> cases_;
@@ -462,8 +482,9 @@ int zktest::runCases(int argc, char** argv) {
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
     markRunStarted(name, runner);
     startConsole();
+    failureListener.store(&onFailure);
     const int failures = runner.go();
-    stopConsole();
+    failureListener.store(nullptr);
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;

@@ -95,7 +95,7 @@ void ZKQETest::reportAssertionFailure(const char* tag, const char* fileName, int
 
     zkqe::writeFailureBlock(primaryOutput, id, functionTag_, tag, fileName, lineNumber);
     if (const zkqe::FailureListener listener = zkqe::failureListener.load())
-        listener(tag, fileName, lineNumber);
+        listener({tag, fileName, lineNumber, functionTag_, stepTag_});
 
     ++detectedErrors_;
     lastAssertionFailed_.store(true, std::memory_order_relaxed);

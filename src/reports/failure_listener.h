@@ -9,7 +9,18 @@
 
 namespace zkqe {
 
-using FailureListener = void (*)(const char* tag, const char* fileName, int lineNumber);
+// What the report's failure block holds, read under the failing object's
+// mutex: the test's function tag (a case's name) and step tag (its section
+// path) as they were when the check failed.
+struct FailureNotice {
+    const char* tag;
+    const char* fileName;
+    int lineNumber;
+    const char* functionTag;
+    const char* stepTag;
+};
+
+using FailureListener = void (*)(const FailureNotice& notice);
 // Null means no listener: a plain test program writes nothing more.
 extern std::atomic<FailureListener> failureListener;
 
