@@ -26,7 +26,8 @@
 // Sections: a case runs once per leaf section, from its start, entering one
 // leaf on each run and the sections on the way to it; the code around the
 // sections runs every time, as a shared set-up. A fixture is built before
-// each run and destroyed after it.
+// each run and destroyed after it, its setUp() and tearDown() called around
+// the body when it has them.
 //
 // Cases and sections run on the thread that calls runCases; checks may come
 // from any thread, as in a ZKQETest.
@@ -37,6 +38,8 @@
 #include "zktest_checks.h"
 
 #include <string>
+#include <type_traits>
+#include <utility>
 
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
@@ -102,6 +105,35 @@ private:
     int uncaughtAtEntry_;
 };
 
+// A fixture's setUp() and tearDown(), when it has them, around each run of a
+// body: tearDown() also after a fatal check, an exception or a skip, so that
+// what setUp() took is given back; a fatal check in setUp() skips the body.
+template <class Case, class = void> struct HasSetUp_ : std::false_type {};
+template <class Case>
+struct HasSetUp_<Case, std::void_t<decltype(std::declval<Case&>().setUp())>> : std::true_type {};
+template <class Case, class = void> struct HasTearDown_ : std::false_type {};
+template <class Case>
+struct HasTearDown_<Case, std::void_t<decltype(std::declval<Case&>().tearDown())>>
+    : std::true_type {};
+
+template <class Case> void runCaseBody_(Case& body) {
+    if constexpr (HasTearDown_<Case>::value) {
+        try {
+            if constexpr (HasSetUp_<Case>::value)
+                body.setUp();
+            body.zktestCaseBody_();
+        } catch (...) {
+            body.tearDown();
+            throw;
+        }
+        body.tearDown();
+    } else {
+        if constexpr (HasSetUp_<Case>::value)
+            body.setUp();
+        body.zktestCaseBody_();
+    }
+}
+
 } // namespace zktest
 
 #define ZKTEST_CASES_CAT_(a, b) a##b
@@ -114,7 +146,7 @@ private:
         static void zktestRun_(::ZKQETest& runner) {                                               \
             id body;                                                                               \
             body.attachRunner_(runner);                                                            \
-            body.zktestCaseBody_();                                                                \
+            ::zktest::runCaseBody_(body);                                                          \
         }                                                                                          \
     };                                                                                             \
     const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerCase(&id::zktestRun_,         \
@@ -128,7 +160,8 @@ private:
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), ::zktest::CaseContext,      \
                            __VA_ARGS__)
 // The fixture is default-constructed before each run of the body and
-// destroyed after it; its members are the body's.
+// destroyed after it; its members are the body's. Its setUp() and tearDown(),
+// if it has them, are called around the body (see runCaseBody_).
 #define ZKTEST_CASE_FIXTURE(Fixture, ...)                                                          \
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
                            Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
