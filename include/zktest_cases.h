@@ -66,6 +66,11 @@ using CaseFunction = void (*)(ZKQETest& runner);
 // initialisation. `tags` is a list such as "[io][slow]", or null.
 ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const char* name,
                            const char* tags = nullptr);
+// The same for a case of a suite: its name is "suite.name" wherever a case is
+// named (filters, listings, the report), so it need only be unique within its
+// suite; null or "" for no suite.
+ZKQE_API bool registerSuiteCase(CaseFunction run, const char* file, int line, const char* suite,
+                                const char* name, const char* tags = nullptr);
 
 // Runs the cases the command line selects (see the guide for --list,
 // --filter and the rest; the single-letter flags of ZKQETest keep their
@@ -105,6 +110,10 @@ private:
     int uncaughtAtEntry_;
 };
 
+inline std::string suitePath_(const char* outer, const char* name) {
+    return outer != nullptr ? std::string(outer) + "." + name : std::string(name);
+}
+
 // A fixture's setUp() and tearDown(), when it has them, around each run of a
 // body: tearDown() also after a fatal check, an exception or a skip, so that
 // what setUp() took is given back; a fatal check in setUp() skips the body.
@@ -136,6 +145,13 @@ template <class Case> void runCaseBody_(Case& body) {
 
 } // namespace zktest
 
+// Outside every ZKTEST_SUITE a case has no suite; inside one, the suite's own
+// zktestSuiteName_ hides this one. Internal linkage, so the suites of two
+// files never meet.
+[[maybe_unused]] static const char* zktestSuiteName_() {
+    return nullptr;
+}
+
 #define ZKTEST_CASES_CAT_(a, b) a##b
 #define ZKTEST_CASES_CAT(a, b) ZKTEST_CASES_CAT_(a, b)
 
@@ -149,9 +165,10 @@ template <class Case> void runCaseBody_(Case& body) {
             ::zktest::runCaseBody_(body);                                                          \
         }                                                                                          \
     };                                                                                             \
-    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerCase(&id::zktestRun_,         \
-                                                                          __FILE__, __LINE__,      \
-                                                                          __VA_ARGS__);            \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerSuiteCase(&id::zktestRun_,    \
+                                                                               __FILE__, __LINE__, \
+                                                                               zktestSuiteName_(), \
+                                                                               __VA_ARGS__);       \
     }                                                                                              \
     void id::zktestCaseBody_()
 
@@ -166,6 +183,20 @@ template <class Case> void runCaseBody_(Case& body) {
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
                            Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
 #define ZKTEST_CASES_COMMA_ ,
+
+// ZKTEST_SUITE("ring") { cases } groups the cases in its braces: each is
+// named "ring.name", and JUnit files list them under the suite. A suite inside
+// another adds to its name: "ring.full.name".
+#define ZKTEST_SUITE(name) ZKTEST_SUITE_(ZKTEST_CASES_CAT(ZktestSuite_, __COUNTER__), name)
+#define ZKTEST_SUITE_(id, name)                                                                    \
+    namespace id {                                                                                 \
+    [[maybe_unused]] static const char* const zktestOuterSuite_ = zktestSuiteName_();              \
+    [[maybe_unused]] static const char* zktestSuiteName_() {                                       \
+        static const std::string path = ::zktest::suitePath_(zktestOuterSuite_, name);             \
+        return path.c_str();                                                                       \
+    }                                                                                              \
+    }                                                                                              \
+    namespace id
 
 // ZKQE_SKIP("no network here"): ends the case, in any function it calls.
 #define ZKQE_SKIP(...) ::zktest::skipCase(__FILE__, __LINE__, __VA_ARGS__)

@@ -16,7 +16,8 @@ struct RegisteredCase {
     zktest::CaseFunction run;
     const char* file;
     int line;
-    std::string name;
+    std::string name;              // "suite.name" in a suite
+    std::string suite;             // empty outside every suite
     std::vector<std::string> tags; // without their brackets
 };
 

@@ -39,8 +39,15 @@ std::vector<std::string> parseTags(const char* list) {
 
 bool zktest::registerCase(CaseFunction run, const char* file, int line, const char* name,
                           const char* tags) {
-    zkqe::registeredCases().push_back(
-        {run, file, line, name != nullptr ? name : "", zkqe::parseTags(tags)});
+    return registerSuiteCase(run, file, line, nullptr, name, tags);
+}
+
+bool zktest::registerSuiteCase(CaseFunction run, const char* file, int line, const char* suite,
+                               const char* name, const char* tags) {
+    std::string fullName = suite != nullptr && *suite != '\0' ? std::string(suite) + "." : "";
+    fullName += name != nullptr ? name : "";
+    zkqe::registeredCases().push_back({run, file, line, std::move(fullName),
+                                       suite != nullptr ? suite : "", zkqe::parseTags(tags)});
     return true;
 }
 
