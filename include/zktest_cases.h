@@ -72,6 +72,12 @@ ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const c
 ZKQE_API bool registerSuiteCase(CaseFunction run, const char* file, int line, const char* suite,
                                 const char* name, const char* tags = nullptr);
 
+using HookFunction = void (*)();
+// Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
+// `suite` (null: of the program).
+ZKQE_API bool registerHook(HookFunction run, bool before, const char* suite, const char* file,
+                           int line);
+
 // Runs the cases the command line selects (see the guide for --list,
 // --filter and the rest; the single-letter flags of ZKQETest keep their
 // meaning) and returns the process's exit status.
@@ -197,6 +203,22 @@ template <class Case> void runCaseBody_(Case& body) {
     }                                                                                              \
     }                                                                                              \
     namespace id
+
+// ZKTEST_BEFORE_ALL { ... } runs once before the first case of its suite (or,
+// outside every suite, of the program) that the run selects, and
+// ZKTEST_AFTER_ALL { ... } once after the last; neither runs when no case of
+// theirs does. Checks work in both. A before-all hook that fails leaves its
+// cases failed without running them; its after-all hooks still run.
+#define ZKTEST_BEFORE_ALL ZKTEST_HOOK_(ZKTEST_CASES_CAT(zktestHook_, __COUNTER__), true)
+#define ZKTEST_AFTER_ALL ZKTEST_HOOK_(ZKTEST_CASES_CAT(zktestHook_, __COUNTER__), false)
+#define ZKTEST_HOOK_(id, before)                                                                   \
+    static void id();                                                                              \
+    namespace {                                                                                    \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerHook(&id, before,             \
+                                                                          zktestSuiteName_(),      \
+                                                                          __FILE__, __LINE__);     \
+    }                                                                                              \
+    static void id()
 
 // ZKQE_SKIP("no network here"): ends the case, in any function it calls.
 #define ZKQE_SKIP(...) ::zktest::skipCase(__FILE__, __LINE__, __VA_ARGS__)

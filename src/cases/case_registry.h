@@ -23,6 +23,16 @@ struct RegisteredCase {
 
 std::vector<RegisteredCase>& registeredCases();
 
+struct RegisteredHook {
+    zktest::HookFunction run;
+    bool before;
+    std::string suite; // empty: the program's
+    const char* file;
+    int line;
+};
+
+std::vector<RegisteredHook>& registeredHooks();
+
 } // namespace zkqe
 
 #endif

@@ -13,6 +13,11 @@ std::vector<RegisteredCase>& registeredCases() {
     return cases;
 }
 
+std::vector<RegisteredHook>& registeredHooks() {
+    static std::vector<RegisteredHook> hooks;
+    return hooks;
+}
+
 namespace {
 
 // "[io][slow]" holds the tags io and slow; text outside brackets is ignored,
@@ -48,6 +53,12 @@ bool zktest::registerSuiteCase(CaseFunction run, const char* file, int line, con
     fullName += name != nullptr ? name : "";
     zkqe::registeredCases().push_back({run, file, line, std::move(fullName),
                                        suite != nullptr ? suite : "", zkqe::parseTags(tags)});
+    return true;
+}
+
+bool zktest::registerHook(HookFunction run, bool before, const char* suite, const char* file,
+                          int line) {
+    zkqe::registeredHooks().push_back({run, before, suite != nullptr ? suite : "", file, line});
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "cases/case_registry.h"
 #include "cases/case_results.h"
 #include "cases/console.h"
+#include "cases/hook_plan.h"
 #include "cases/junit_output.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
@@ -100,9 +101,20 @@ public:
 
     void runTest() override {
         setActiveSectionTracker(&tracker_);
+        HookPlan hooks(cases_, registeredHooks());
         try {
-            for (const RegisteredCase* registered : cases_)
-                runCase(*registered);
+            for (std::size_t i = 0; i < cases_.size(); ++i) {
+                for (HookPlan::Scope* scope : hooks.opening(i))
+                    for (const RegisteredHook* hook : scope->before)
+                        scope->failed = !runHook(*hook) || scope->failed;
+                if (const HookPlan::Scope* failed = hooks.failedScopeOf(i, cases_[i]->suite))
+                    refuseCase(*cases_[i], *failed);
+                else
+                    runCase(*cases_[i]);
+                for (HookPlan::Scope* scope : hooks.closing(i))
+                    for (const RegisteredHook* hook : scope->after)
+                        runHook(*hook);
+            }
         } catch (...) {
             setActiveSectionTracker(nullptr);
             throw;
@@ -133,12 +145,7 @@ private:
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
         runningCase.store(&registered, std::memory_order_release);
-        CaseResult result;
-        result.name = registered.name;
-        result.file = registered.file;
-        result.line = registered.line;
-        results.push_back(std::move(result));
-        recordFailuresInto(&results.back());
+        startResult(registered.name, registered.file, registered.line);
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
@@ -160,6 +167,60 @@ private:
             ++casesSkipped, results.back().skipped = true;
         else
             ++casesPassed;
+    }
+
+    // The record the failures from now on go to.
+    void startResult(const std::string& name, const char* file, int line) {
+        CaseResult result;
+        result.name = name;
+        result.file = file;
+        result.line = line;
+        results.push_back(std::move(result));
+        recordFailuresInto(&results.back());
+    }
+
+    static std::string hookName(bool before, const std::string& suite) {
+        std::string name = before ? "before all" : "after all";
+        return suite.empty() ? name : name + " of " + suite;
+    }
+
+    // A hook is no case: it shows in the outputs only when it fails. False
+    // when it failed.
+    bool runHook(const RegisteredHook& hook) {
+        const std::string name = hookName(hook.before, hook.suite);
+        setFunctionTag(name.c_str());
+        startResult(name, hook.file, hook.line);
+        const int failuresBefore = detectedErrors_;
+        try {
+            hook.run();
+        } catch (const tooManyFailures&) {
+            recordFailuresInto(nullptr);
+            throw;
+        } catch (const zktest::RequireAbort&) {
+            markLastFailure(FailureKind::require);
+        } catch (const zktest::SkipCase&) {
+        } catch (...) {
+            zktest::ValueText tag;
+            tag.append("unexpected exception ");
+            zktest::appendCurrentException(tag);
+            assertTrue(tag.c_str(), hook.file, hook.line, false, nullptr);
+            markLastFailure(FailureKind::exception);
+        }
+        recordFailuresInto(nullptr);
+        const bool passed = detectedErrors_ == failuresBefore;
+        if (passed)
+            results.pop_back();
+        return passed;
+    }
+
+    // A case whose before-all hook failed: failed, without running.
+    void refuseCase(const RegisteredCase& registered, const HookPlan::Scope& failed) {
+        setFunctionTag(registered.name.c_str());
+        startResult(registered.name, registered.file, registered.line);
+        const std::string why = "not run: " + hookName(true, failed.suite) + " failed";
+        assertTrue(why.c_str(), registered.file, registered.line, false, nullptr);
+        recordFailuresInto(nullptr);
+        ++casesFailed;
     }
 
     void endCase(std::chrono::steady_clock::time_point start) {
