@@ -200,11 +200,7 @@ private:
             markLastFailure(FailureKind::require);
         } catch (const zktest::SkipCase&) {
         } catch (...) {
-            zktest::ValueText tag;
-            tag.append("unexpected exception ");
-            zktest::appendCurrentException(tag);
-            assertTrue(tag.c_str(), hook.file, hook.line, false, nullptr);
-            markLastFailure(FailureKind::exception);
+            failOnCurrentException(hook.file, hook.line);
         }
         recordFailuresInto(nullptr);
         const bool passed = detectedErrors_ == failuresBefore;
@@ -243,13 +239,18 @@ private:
         } catch (const zktest::SkipCase&) {
             skipped_ = true; // the whole case: none of its other sections runs
         } catch (...) {
-            zktest::ValueText tag;
-            tag.append("unexpected exception ");
-            zktest::appendCurrentException(tag);
-            assertTrue(tag.c_str(), registered.file, registered.line, false, nullptr);
-            markLastFailure(FailureKind::exception);
+            failOnCurrentException(registered.file, registered.line);
         }
         return false;
+    }
+
+    // Inside a catch (...): the exception as the run's failure.
+    void failOnCurrentException(const char* file, int line) {
+        zktest::ValueText tag;
+        tag.append("unexpected exception ");
+        zktest::appendCurrentException(tag);
+        assertTrue(tag.c_str(), file, line, false, nullptr);
+        markLastFailure(FailureKind::exception);
     }
 
     void markLastFailure(FailureKind kind) {
