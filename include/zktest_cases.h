@@ -37,9 +37,12 @@
 #include "zkqe_export.h"
 #include "zktest_checks.h"
 
+#include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
@@ -71,6 +74,20 @@ ZKQE_API bool registerCase(CaseFunction run, const char* file, int line, const c
 // suite; null or "" for no suite.
 ZKQE_API bool registerSuiteCase(CaseFunction run, const char* file, int line, const char* suite,
                                 const char* name, const char* tags = nullptr);
+
+// One of a family of cases: a run of a case over a list of values or types,
+// `index` its place in the list, `context` what the family keeps.
+using CaseVariantFunction = void (*)(ZKQETest& runner, const void* context, std::size_t index);
+// Registers one case of a family, named `name` followed by `variant` ("/2",
+// "<int>").
+ZKQE_API bool registerCaseVariant(CaseVariantFunction run, const void* context, std::size_t index,
+                                  const char* file, int line, const char* suite, const char* name,
+                                  const char* variant, const char* tags = nullptr);
+// Entry `index` of a type list as written, "(int, std::pair<int, long>)",
+// without its spaces at either end.
+ZKQE_API std::string typeListEntry_(const char* list, std::size_t index);
+// The name a declaration "const Shape& shape" declares: "shape".
+ZKQE_API std::string declaredName_(const char* declaration);
 
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
@@ -131,22 +148,83 @@ template <class Case>
 struct HasTearDown_<Case, std::void_t<decltype(std::declval<Case&>().tearDown())>>
     : std::true_type {};
 
-template <class Case> void runCaseBody_(Case& body) {
+template <class Case, class Body> void runCaseBody_(Case& fixture, const Body& body) {
     if constexpr (HasTearDown_<Case>::value) {
         try {
             if constexpr (HasSetUp_<Case>::value)
-                body.setUp();
-            body.zktestCaseBody_();
+                fixture.setUp();
+            body();
         } catch (...) {
-            body.tearDown();
+            fixture.tearDown();
             throw;
         }
-        body.tearDown();
+        fixture.tearDown();
     } else {
         if constexpr (HasSetUp_<Case>::value)
-            body.setUp();
-        body.zktestCaseBody_();
+            fixture.setUp();
+        body();
     }
+}
+
+template <class Case> void runTypedCase_(::ZKQETest& runner, const void*, std::size_t) {
+    Case body;
+    body.attachRunner_(runner);
+    runCaseBody_(body, [&body] { body.zktestCaseBody_(); });
+}
+
+template <class Case, class... Types>
+bool registerTypedCases_(const char* list, const char* file, int line, const char* suite,
+                         const char* name, const char* tags = nullptr) {
+    std::size_t index = 0;
+    ((registerCaseVariant(&runTypedCase_<typename Case::template Of<Types>>, nullptr, index, file,
+                          line, suite, name, ("<" + typeListEntry_(list, index) + ">").c_str(),
+                          tags),
+      ++index),
+     ...);
+    return true;
+}
+
+template <class Value> struct ValueFamily_ {
+    std::vector<Value> values;
+    std::string parameter;
+};
+
+// Each run shows its value beside any failure, as ZKQE_CAPTURE would.
+template <class Case, class Value>
+void runValueCase_(::ZKQETest& runner, const void* context, std::size_t index) {
+    const auto& family = *static_cast<const ValueFamily_<Value>*>(context);
+    const Value& value = family.values[index];
+    const InfoScope shown(captured(family.parameter.c_str(), value));
+    Case body;
+    body.attachRunner_(runner);
+    runCaseBody_(body, [&body, &value] { body.zktestCaseBody_(value); });
+}
+
+template <class Case, class Value, class List>
+bool registerValueFamily_(const List& list, const char* declaration, const char* file, int line,
+                          const char* suite, const char* name, const char* tags = nullptr) {
+    // One family per case: Case is the case's own class.
+    static const ValueFamily_<Value> family{std::vector<Value>(std::begin(list), std::end(list)),
+                                            declaredName_(declaration)};
+    for (std::size_t i = 0; i < family.values.size(); ++i)
+        registerCaseVariant(&runValueCase_<Case, Value>, &family, i, file, line, suite, name,
+                            ("/" + std::to_string(i)).c_str(), tags);
+    return true;
+}
+template <class Case, class Parameter, class List>
+bool registerValueCases_(void (Case::*)(Parameter), const List& list, const char* declaration,
+                         const char* file, int line, const char* suite, const char* name,
+                         const char* tags = nullptr) {
+    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
+                                                               name, tags);
+}
+template <class Case, class Parameter>
+bool registerValueCases_(void (Case::*)(Parameter),
+                         std::initializer_list<std::decay_t<Parameter>> list,
+                         const char* declaration, const char* file, int line, const char* suite,
+                         const char* name, const char* tags = nullptr) {
+    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
+                                                               name, tags);
 }
 
 } // namespace zktest
@@ -168,7 +246,7 @@ template <class Case> void runCaseBody_(Case& body) {
         static void zktestRun_(::ZKQETest& runner) {                                               \
             id body;                                                                               \
             body.attachRunner_(runner);                                                            \
-            ::zktest::runCaseBody_(body);                                                          \
+            ::zktest::runCaseBody_(body, [&body] { body.zktestCaseBody_(); });                     \
         }                                                                                          \
     };                                                                                             \
     const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerSuiteCase(&id::zktestRun_,    \
@@ -189,6 +267,40 @@ template <class Case> void runCaseBody_(Case& body) {
     ZKTEST_CASE_WITH_BASE_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                             \
                            Fixture ZKTEST_CASES_COMMA_ ::zktest::CaseContext, __VA_ARGS__)
 #define ZKTEST_CASES_COMMA_ ,
+
+#define ZKTEST_UNPAREN_(...) __VA_ARGS__
+
+// ZKTEST_CASE_VALUES(int width, ({1, 2, 4}), "name", "[tags]") { body }: one
+// case per value, "name/0", "name/1"..., the body's parameter declared as
+// given; the values in parentheses, a braced list or any container.
+#define ZKTEST_CASE_VALUES(declaration, values, ...)                                               \
+    ZKTEST_CASE_VALUES_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), declaration, values,           \
+                        __VA_ARGS__)
+#define ZKTEST_CASE_VALUES_(id, declaration, values, ...)                                          \
+    namespace {                                                                                    \
+    struct id : ::zktest::CaseContext {                                                            \
+        void zktestCaseBody_(declaration);                                                         \
+    };                                                                                             \
+    const bool ZKTEST_CASES_CAT(id, Registered_) =                                                 \
+        ::zktest::registerValueCases_(&id::zktestCaseBody_, ZKTEST_UNPAREN_ values, #declaration,  \
+                                      __FILE__, __LINE__, zktestSuiteName_(), __VA_ARGS__);        \
+    }                                                                                              \
+    void id::zktestCaseBody_(declaration)
+
+// ZKTEST_CASE_TYPES(T, (int, long), "name", "[tags]") { body }: one case per
+// type, "name<int>", "name<long>", T that type in the body.
+#define ZKTEST_CASE_TYPES(T, types, ...)                                                           \
+    ZKTEST_CASE_TYPES_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), T, types, __VA_ARGS__)
+#define ZKTEST_CASE_TYPES_(id, T, types, ...)                                                      \
+    namespace {                                                                                    \
+    struct id {                                                                                    \
+        template <class T> struct Of : ::zktest::CaseContext { void zktestCaseBody_(); };          \
+    };                                                                                             \
+    const bool ZKTEST_CASES_CAT(id, Registered_) =                                                 \
+        ::zktest::registerTypedCases_<id, ZKTEST_UNPAREN_ types>(#types, __FILE__, __LINE__,       \
+                                                                 zktestSuiteName_(), __VA_ARGS__); \
+    }                                                                                              \
+    template <class T> void id::Of<T>::zktestCaseBody_()
 
 // ZKTEST_SUITE("ring") { cases } groups the cases in its braces: each is
 // named "ring.name", and JUnit files list them under the suite. A suite inside

@@ -7,13 +7,18 @@
 
 #include "zktest_cases.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace zkqe {
 
 struct RegisteredCase {
+    // A case of a family runs through `variant`, with its context and index.
     zktest::CaseFunction run;
+    zktest::CaseVariantFunction variant;
+    const void* context;
+    std::size_t index;
     const char* file;
     int line;
     std::string name;              // "suite.name" in a suite
@@ -22,6 +27,13 @@ struct RegisteredCase {
 };
 
 std::vector<RegisteredCase>& registeredCases();
+
+inline void runRegisteredCase(const RegisteredCase& registered, ZKQETest& runner) {
+    if (registered.variant != nullptr)
+        registered.variant(runner, registered.context, registered.index);
+    else
+        registered.run(runner);
+}
 
 struct RegisteredHook {
     zktest::HookFunction run;

@@ -6,6 +6,8 @@
 
 #include "zkqe_test.h"
 
+#include <cstring>
+
 namespace zkqe {
 
 std::vector<RegisteredCase>& registeredCases() {
@@ -19,6 +21,10 @@ std::vector<RegisteredHook>& registeredHooks() {
 }
 
 namespace {
+
+bool identifierCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
 
 // "[io][slow]" holds the tags io and slow; text outside brackets is ignored,
 // as is an unclosed last bracket.
@@ -39,6 +45,17 @@ std::vector<std::string> parseTags(const char* list) {
     return tags;
 }
 
+// One case, named "suite.name" + variant in a suite.
+void addCase(RegisteredCase registered, const char* suite, const char* name, const char* variant,
+             const char* tags) {
+    registered.suite = suite != nullptr ? suite : "";
+    registered.name = registered.suite.empty() ? "" : registered.suite + ".";
+    registered.name += name != nullptr ? name : "";
+    registered.name += variant;
+    registered.tags = parseTags(tags);
+    registeredCases().push_back(std::move(registered));
+}
+
 } // namespace
 } // namespace zkqe
 
@@ -49,11 +66,50 @@ bool zktest::registerCase(CaseFunction run, const char* file, int line, const ch
 
 bool zktest::registerSuiteCase(CaseFunction run, const char* file, int line, const char* suite,
                                const char* name, const char* tags) {
-    std::string fullName = suite != nullptr && *suite != '\0' ? std::string(suite) + "." : "";
-    fullName += name != nullptr ? name : "";
-    zkqe::registeredCases().push_back({run, file, line, std::move(fullName),
-                                       suite != nullptr ? suite : "", zkqe::parseTags(tags)});
+    zkqe::addCase({run, nullptr, nullptr, 0, file, line, {}, {}, {}}, suite, name, "", tags);
     return true;
+}
+
+bool zktest::registerCaseVariant(CaseVariantFunction run, const void* context, std::size_t index,
+                                 const char* file, int line, const char* suite, const char* name,
+                                 const char* variant, const char* tags) {
+    zkqe::addCase({nullptr, run, context, index, file, line, {}, {}, {}}, suite, name, variant,
+                  tags);
+    return true;
+}
+
+std::string zktest::typeListEntry_(const char* list, std::size_t index) {
+    // Commas inside <>, () or [] belong to an entry; the list's own
+    // parentheses are depth 1.
+    std::string entry;
+    int depth = 0;
+    for (const char* p = list; *p != '\0'; ++p) {
+        const char c = *p;
+        if (c == '<' || c == '(' || c == '[')
+            ++depth;
+        else if (c == '>' || c == ')' || c == ']')
+            --depth;
+        if ((c == ',' && depth == 1) || depth == 0) {
+            if (index-- == 0)
+                break;
+            entry.clear();
+        } else if (depth > 1 || c != '(') {
+            entry += c;
+        }
+    }
+    const std::size_t first = entry.find_first_not_of(' ');
+    const std::size_t last = entry.find_last_not_of(' ');
+    return first == std::string::npos ? "" : entry.substr(first, last - first + 1);
+}
+
+std::string zktest::declaredName_(const char* declaration) {
+    const char* end = declaration + std::strlen(declaration);
+    while (end > declaration && !zkqe::identifierCharacter(end[-1]))
+        --end;
+    const char* start = end;
+    while (start > declaration && zkqe::identifierCharacter(start[-1]))
+        --start;
+    return std::string(start, end);
 }
 
 bool zktest::registerHook(HookFunction run, bool before, const char* suite, const char* file,

@@ -229,7 +229,7 @@ private:
     // False when an exception ended the run.
     bool runOnce(const RegisteredCase& registered) {
         try {
-            registered.run(*this);
+            runRegisteredCase(registered, *this);
             return true;
         } catch (const tooManyFailures&) {
             throw;
