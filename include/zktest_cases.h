@@ -115,6 +115,12 @@ template <class Text,
     skipCase(file, line, why.c_str());
 }
 
+// Which of `count` values a ZKTEST_GENERATE on `line` gives on this run.
+ZKQE_API std::size_t generatedIndex_(int line, std::size_t count);
+template <class T> T generate_(int line, std::initializer_list<T> values) {
+    return values.begin()[generatedIndex_(line, values.size())];
+}
+
 // One ZKTEST_SECTION: entered on this run or skipped.
 class ZKQE_API Section {
 public:
@@ -331,6 +337,11 @@ bool registerValueCases_(void (Case::*)(Parameter),
                                                                           __FILE__, __LINE__);     \
     }                                                                                              \
     static void id()
+
+// const int width = ZKTEST_GENERATE(1, 2, 4); the case runs once per value,
+// the rest of the body (and the sections after it) with each; the step tag
+// names the value's place, "[2]". On the runner's thread, one per line.
+#define ZKTEST_GENERATE(...) ::zktest::generate_(__LINE__, {__VA_ARGS__})
 
 // ZKQE_SKIP("no network here"): ends the case, in any function it calls.
 #define ZKQE_SKIP(...) ::zktest::skipCase(__FILE__, __LINE__, __VA_ARGS__)

@@ -35,6 +35,7 @@ void SectionTracker::startRun() {
 }
 
 void SectionTracker::endRun(bool aborted) {
+    leaveImplicit(aborted);
     finishNode(root_, aborted);
     current_ = &root_;
 }
@@ -61,7 +62,54 @@ bool SectionTracker::enter(const char* name, int line) {
     return true;
 }
 
+std::size_t SectionTracker::generate(int line, std::size_t count) {
+    Node& parent = *current_;
+    Node* generator = nullptr;
+    for (const auto& existing : parent.children)
+        if (existing->generator && existing->line == line)
+            generator = existing.get();
+    if (generator == nullptr) {
+        parent.children.push_back(std::make_unique<Node>());
+        generator = parent.children.back().get();
+        generator->line = line;
+        generator->parent = &parent;
+        generator->generator = generator->implicit = true;
+        // Every value is known from the start, so the generator is done
+        // only when each has run.
+        for (std::size_t i = 0; i < count; ++i) {
+            generator->children.push_back(std::make_unique<Node>());
+            Node& value = *generator->children.back();
+            value.name = "[" + std::to_string(i) + "]";
+            value.line = line;
+            value.parent = generator;
+            value.implicit = true;
+        }
+    }
+    std::size_t index = 0;
+    while (index + 1 < generator->children.size() && generator->children[index]->done)
+        ++index;
+    if (generator->children.empty())
+        return 0;
+    current_ = generator->children[index].get();
+    rebuildPath();
+    runner_.setStepTag(path_.c_str());
+    return index;
+}
+
+void SectionTracker::leaveImplicit(bool unwinding) {
+    while (current_->implicit) {
+        Node& node = *current_;
+        // A generator is never left midway: it is done when its values are.
+        if (node.generator)
+            node.done = allChildrenDone(node);
+        else
+            finishNode(node, unwinding);
+        current_ = node.parent;
+    }
+}
+
 void SectionTracker::leave(bool unwinding) {
+    leaveImplicit(unwinding);
     Node& node = *current_;
     finishNode(node, unwinding);
     current_ = node.parent;
@@ -98,7 +146,8 @@ void SectionTracker::clearEntered(Node& node) {
 void SectionTracker::rebuildPath() {
     path_.clear();
     for (const Node* node = current_; node != &root_; node = node->parent)
-        path_.insert(0, path_.empty() ? node->name : node->name + " / ");
+        if (!node->generator)
+            path_.insert(0, path_.empty() ? node->name : node->name + " / ");
 }
 
 } // namespace zkqe
@@ -108,6 +157,12 @@ zktest::Section::Section(const char* /*file*/, int line, const char* name)
     zkqe::SectionTracker* tracker = zkqe::activeSectionTracker();
     // Outside the runner (a body called by hand) every section runs.
     entered_ = tracker == nullptr || tracker->enter(name != nullptr ? name : "", line);
+}
+
+std::size_t zktest::generatedIndex_(int line, std::size_t count) {
+    zkqe::SectionTracker* tracker = zkqe::activeSectionTracker();
+    // Outside the runner, the first value.
+    return tracker != nullptr ? tracker->generate(line, count) : 0;
 }
 
 zktest::Section::~Section() {

@@ -40,6 +40,11 @@ public:
     // (names joined by " / ") is the run's new step.
     bool enter(const char* name, int line);
     void leave(bool unwinding);
+    // Which of `count` values the generator on `line` gives on this run. A
+    // generator is a node whose values are its children, one entered per
+    // run, and it stays entered until its enclosing section or the run ends,
+    // so what follows it runs once per value.
+    std::size_t generate(int line, std::size_t count);
     const std::string& path() const { return path_; }
 
 private:
@@ -49,10 +54,13 @@ private:
         bool done = false;
         bool runToEnd = false;
         bool childEntered = false;
+        bool generator = false; // its children are its values
+        bool implicit = false;  // a generator or a value: left with its enclosing section
         Node* parent = nullptr;
         std::vector<std::unique_ptr<Node>> children;
     };
     void finishNode(Node& node, bool unwinding);
+    void leaveImplicit(bool unwinding);
     static bool allChildrenDone(const Node& node);
     static void clearEntered(Node& node);
     void rebuildPath();
