@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+// Catch2's macros over zktest: a suite written with them builds against
+// zktest by including this header in place of Catch2's and linking
+// zktest::main. Each macro keeps Catch2's meaning:
+//
+//     TEST_CASE("ring", "[ring]") {            // a case, its tags
+//         SECTION("push") { REQUIRE(r.push(1)); }
+//     }
+//     TEMPLATE_TEST_CASE("empty", "", int, long) { TestType value{}; ... }
+//     CHECK(x == Approx(0.1).epsilon(0.01));
+//
+// What a Catch2 suite may use beyond this set (matchers of its own, reporters,
+// listeners, benchmarks) does not compile, rather than compiling to something
+// else.
+#ifndef ZKTEST_CATCH2_H
+#define ZKTEST_CATCH2_H
+
+#include "zktest_cases.h"
+#include "zktest_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <ostream>
+#include <type_traits>
+
+#define TEST_CASE(...) ZKTEST_CASE(__VA_ARGS__)
+#define TEST_CASE_METHOD(Fixture, ...) ZKTEST_CASE_FIXTURE(Fixture, __VA_ARGS__)
+// Catch2's optional second argument, a description, is not part of the name.
+#define SECTION(...) ZKTEST_SECTION(ZKTEST_CATCH2_FIRST_(__VA_ARGS__, ))
+#define ZKTEST_CATCH2_FIRST_(first, ...) first
+#define TEMPLATE_TEST_CASE(name, tags, ...) ZKTEST_CASE_TYPES(TestType, (__VA_ARGS__), name, tags)
+#define GENERATE(...) ZKTEST_GENERATE(__VA_ARGS__)
+
+#define CHECK(...) ZKQE_CHECK(__VA_ARGS__)
+#define REQUIRE(...) ZKQE_REQUIRE(__VA_ARGS__)
+#define CHECK_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
+#define REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE(__VA_ARGS__)
+#define CHECK_THROWS(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
+#define REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS(__VA_ARGS__)
+#define CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS(__VA_ARGS__)
+#define REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS(__VA_ARGS__)
+#define CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
+#define REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW(__VA_ARGS__)
+
+#define INFO(...) ZKQE_INFO(__VA_ARGS__)
+#define CAPTURE(...) ZKQE_CAPTURE(__VA_ARGS__)
+#define SKIP(...)                                                                                  \
+    ::zktest::skipCase(__FILE__, __LINE__, (::zktest::MessageBuilder() << "" __VA_ARGS__).text)
+// An explicit failure: FAIL ends the case's run as REQUIRE does, FAIL_CHECK
+// goes on as CHECK does; SUCCEED counts a passed check.
+#define FAIL(...) ZKTEST_CATCH2_FAIL_(true, __VA_ARGS__)
+#define FAIL_CHECK(...) ZKTEST_CATCH2_FAIL_(false, __VA_ARGS__)
+#define ZKTEST_CATCH2_FAIL_(fatal, ...)                                                            \
+    (void)(::zktest::Check(ZKQE_RUNNING_TEST_, __FILE__, __LINE__, fatal, "",                      \
+                           ::zktest::textFailure("FAIL"))                                          \
+           << "" __VA_ARGS__)
+#define SUCCEED(...)                                                                               \
+    (void)::zktest::Check(ZKQE_RUNNING_TEST_, __FILE__, __LINE__, false, "SUCCEED",                \
+                          ::zktest::Outcome{nullptr})
+// A warning is no failure: it goes to standard error in the compiler's form.
+#define WARN(...)                                                                                  \
+    std::fprintf(stderr, "%s:%d: warning: %s\n", __FILE__, __LINE__,                               \
+                 (::zktest::MessageBuilder() << "" __VA_ARGS__).text.c_str())
+
+namespace Catch {
+
+// Catch2's Approx: equal when within `margin` of the value, or within
+// `epsilon` times (`scale` + the magnitude of the Approx's own value).
+class Approx {
+public:
+    explicit Approx(double value) : value_(value) {}
+    static Approx custom() { return Approx(0); }
+    Approx operator()(double value) const {
+        Approx other(value);
+        other.epsilon_ = epsilon_;
+        other.margin_ = margin_;
+        other.scale_ = scale_;
+        return other;
+    }
+    Approx& epsilon(double epsilon) {
+        epsilon_ = epsilon;
+        return *this;
+    }
+    Approx& margin(double margin) {
+        margin_ = margin;
+        return *this;
+    }
+    Approx& scale(double scale) {
+        scale_ = scale;
+        return *this;
+    }
+    bool matches(double other) const {
+        const double magnitude = std::isinf(value_) ? 0 : std::fabs(value_);
+        return within(other, margin_) || within(other, epsilon_ * (scale_ + magnitude));
+    }
+    double value() const { return value_; }
+
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator==(const T& lhs, const Approx& rhs) {
+        return rhs.matches(static_cast<double>(lhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator==(const Approx& lhs, const T& rhs) {
+        return lhs.matches(static_cast<double>(rhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator!=(const T& lhs, const Approx& rhs) {
+        return !rhs.matches(static_cast<double>(lhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator!=(const Approx& lhs, const T& rhs) {
+        return !lhs.matches(static_cast<double>(rhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator<=(const T& lhs, const Approx& rhs) {
+        return static_cast<double>(lhs) < rhs.value_ || rhs.matches(static_cast<double>(lhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator>=(const T& lhs, const Approx& rhs) {
+        return static_cast<double>(lhs) > rhs.value_ || rhs.matches(static_cast<double>(lhs));
+    }
+    friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
+        return out << "Approx( " << approx.value_ << " )";
+    }
+
+private:
+    bool within(double other, double margin) const {
+        // Written so that an infinite value compares equal to itself.
+        return (other + margin >= value_) && (value_ + margin >= other);
+    }
+
+    double value_;
+    double epsilon_ = std::numeric_limits<float>::epsilon() * 100;
+    double margin_ = 0;
+    double scale_ = 0;
+};
+
+// For a main of the suite's own: Catch::Session().run(argc, argv).
+struct Session {
+    int run(int argc, char** argv) { return ::zktest::runCases(argc, argv); }
+};
+
+} // namespace Catch
+
+using Catch::Approx;
+
+#endif

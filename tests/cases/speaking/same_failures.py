@@ -1,0 +1,37 @@
+#!/usr/bin/env python3
+"""Runs one suite built against its own framework and against zktest, and
+fails unless both fail the same checks: the same source lines, as often, and
+the same exit verdict. Usage: same_failures.py FRAMEWORK_PROGRAM ZKTEST_PROGRAM [ARGS...]
+Each program's failure lines are read from its output in the compiler's form,
+"file:line: failed|failure|error"; the framework's run gets its compact
+console (-r compact), which prints one such line per failed check."""
+import collections
+import re
+import subprocess
+import sys
+import tempfile
+
+FAILURE = re.compile(r"^(?:.*[/\\])?([^/\\:]+):(\d+): (?:failed|failure|error)\b", re.M)
+
+
+def failures(command, cwd):
+    run = subprocess.run(command, capture_output=True, text=True, cwd=cwd)
+    lines = FAILURE.findall(run.stdout + run.stderr)
+    return run.returncode != 0, collections.Counter(lines), run.stdout + run.stderr
+
+
+def main():
+    framework, zktest, extra = sys.argv[1], sys.argv[2], sys.argv[3:]
+    # The runs' reports go to a folder of their own, gone afterwards.
+    with tempfile.TemporaryDirectory() as work:
+        theirs = failures([framework, "-r", "compact"] + extra, work)
+        ours = failures([zktest] + extra, work)
+    if theirs[:2] == ours[:2] and theirs[1]:
+        print(f"both fail {sum(ours[1].values())} checks at the same lines")
+        return 0
+    print("framework: failed=%s %s\n%s" % (theirs[0], sorted(theirs[1].items()), theirs[2]))
+    print("zktest:    failed=%s %s\n%s" % (ours[0], sorted(ours[1].items()), ours[2]))
+    return 1
+
+
+sys.exit(main())
