@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
 """Runs one suite built against its own framework and against zktest, and
 fails unless both fail the same checks: the same source lines, as often, and
-the same exit verdict. Usage: same_failures.py FRAMEWORK_PROGRAM ZKTEST_PROGRAM [ARGS...]
+the same exit verdict. Usage:
+    same_failures.py FRAMEWORK_PROGRAM ZKTEST_PROGRAM [FRAMEWORK_ARGS...]
 Each program's failure lines are read from its output in the compiler's form,
-"file:line: failed|failure|error"; the framework's run gets its compact
-console (-r compact), which prints one such line per failed check."""
+"file:line: failed|failure|error"; the framework's arguments pick the
+console that prints one such line per failed check (Catch2's -r compact)."""
 import collections
 import re
 import subprocess
 import sys
 import tempfile
 
-FAILURE = re.compile(r"^(?:.*[/\\])?([^/\\:]+):(\d+): (?:failed|failure|error)\b", re.M)
+FAILURE = re.compile(r"^(?:.*[/\\])?([^/\\:]+):(\d+): (?:FATAL )?(?:failed|failure|error|ERROR)\b", re.M)
 
 
 def failures(command, cwd):
@@ -21,11 +22,11 @@ def failures(command, cwd):
 
 
 def main():
-    framework, zktest, extra = sys.argv[1], sys.argv[2], sys.argv[3:]
+    framework, zktest, framework_args = sys.argv[1], sys.argv[2], sys.argv[3:]
     # The runs' reports go to a folder of their own, gone afterwards.
     with tempfile.TemporaryDirectory() as work:
-        theirs = failures([framework, "-r", "compact"] + extra, work)
-        ours = failures([zktest] + extra, work)
+        theirs = failures([framework] + framework_args, work)
+        ours = failures([zktest], work)
     if theirs[:2] == ours[:2] and theirs[1]:
         print(f"both fail {sum(ours[1].values())} checks at the same lines")
         return 0

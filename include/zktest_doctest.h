@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+// doctest's macros over zktest: a suite written with them builds against
+// zktest by including this header in place of doctest's and linking
+// zktest::main. Each macro keeps doctest's meaning:
+//
+//     TEST_SUITE("ring") {
+//         TEST_CASE("push") { SUBCASE("once") { CHECK_EQ(r.size(), 1); } }
+//     }
+//     TEST_CASE_TEMPLATE("empty", T, int, long) { T value{}; ... }
+//
+// CHECK_EQ(a, b) compares as `a == b` does, so two C strings compare as
+// pointers, as under doctest. What a doctest suite may use beyond this set
+// (decorators, reporters, listeners) does not compile, rather than compiling
+// to something else.
+#ifndef ZKTEST_DOCTEST_H
+#define ZKTEST_DOCTEST_H
+
+#include "zktest_cases.h"
+#include "zktest_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <ostream>
+#include <type_traits>
+
+#define TEST_CASE(name) ZKTEST_CASE(name)
+#define TEST_CASE_FIXTURE(Fixture, name) ZKTEST_CASE_FIXTURE(Fixture, name)
+#define TEST_SUITE(name) ZKTEST_SUITE(name)
+#define SUBCASE(name) ZKTEST_SECTION(name)
+#define TEST_CASE_TEMPLATE(name, T, ...) ZKTEST_CASE_TYPES(T, (__VA_ARGS__), name)
+
+#define CHECK(...) ZKQE_CHECK(__VA_ARGS__)
+#define REQUIRE(...) ZKQE_REQUIRE(__VA_ARGS__)
+#define CHECK_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
+#define REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE(__VA_ARGS__)
+#define CHECK_UNARY(...) ZKQE_CHECK(__VA_ARGS__)
+#define REQUIRE_UNARY(...) ZKQE_REQUIRE(__VA_ARGS__)
+#define CHECK_UNARY_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
+#define REQUIRE_UNARY_FALSE(...) ZKQE_REQUIRE_FALSE(__VA_ARGS__)
+// The binary forms compare with the operator itself, as doctest does.
+#define CHECK_EQ(a, b) ZKQE_CHECK((a) == (b))
+#define CHECK_NE(a, b) ZKQE_CHECK((a) != (b))
+#define CHECK_LT(a, b) ZKQE_CHECK((a) < (b))
+#define CHECK_LE(a, b) ZKQE_CHECK((a) <= (b))
+#define CHECK_GT(a, b) ZKQE_CHECK((a) > (b))
+#define CHECK_GE(a, b) ZKQE_CHECK((a) >= (b))
+#define REQUIRE_EQ(a, b) ZKQE_REQUIRE((a) == (b))
+#define REQUIRE_NE(a, b) ZKQE_REQUIRE((a) != (b))
+#define REQUIRE_LT(a, b) ZKQE_REQUIRE((a) < (b))
+#define REQUIRE_LE(a, b) ZKQE_REQUIRE((a) <= (b))
+#define REQUIRE_GT(a, b) ZKQE_REQUIRE((a) > (b))
+#define REQUIRE_GE(a, b) ZKQE_REQUIRE((a) >= (b))
+#define CHECK_THROWS(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
+#define REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS(__VA_ARGS__)
+#define CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS(__VA_ARGS__)
+#define REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS(__VA_ARGS__)
+#define CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
+#define REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW(__VA_ARGS__)
+
+#define INFO(...) ZKQE_INFO(__VA_ARGS__)
+#define CAPTURE(...) ZKQE_CAPTURE(__VA_ARGS__)
+// MESSAGE and the WARN family never fail: they say what they saw on
+// standard error, in the compiler's form.
+#define MESSAGE(...) ZKTEST_DOCTEST_SAY_("message", __VA_ARGS__)
+#define ZKTEST_DOCTEST_SAY_(kind, ...)                                                             \
+    std::fprintf(stderr, "%s:%d: " kind ": %s\n", __FILE__, __LINE__,                              \
+                 (::zktest::MessageBuilder() << "" __VA_ARGS__).text.c_str())
+#define WARN(...) ((__VA_ARGS__) ? (void)0 : (void)ZKTEST_DOCTEST_SAY_("warning", #__VA_ARGS__))
+#define WARN_FALSE(...)                                                                            \
+    (!(__VA_ARGS__) ? (void)0 : (void)ZKTEST_DOCTEST_SAY_("warning", "!(" #__VA_ARGS__ ")"))
+// An explicit failure: FAIL ends the case's run as REQUIRE does, FAIL_CHECK
+// goes on as CHECK does.
+#define FAIL(...) ZKTEST_DOCTEST_FAIL_(true, __VA_ARGS__)
+#define FAIL_CHECK(...) ZKTEST_DOCTEST_FAIL_(false, __VA_ARGS__)
+#define ZKTEST_DOCTEST_FAIL_(fatal, ...)                                                           \
+    (void)(::zktest::Check(ZKQE_RUNNING_TEST_, __FILE__, __LINE__, fatal, "",                      \
+                           ::zktest::textFailure("FAIL"))                                          \
+           << "" __VA_ARGS__)
+
+namespace doctest {
+
+// doctest's Approx: equal when the difference is under `epsilon` times
+// (`scale` + the larger magnitude of the two).
+class Approx {
+public:
+    explicit Approx(double value) : value_(value) {}
+    Approx operator()(double value) const {
+        Approx other(value);
+        other.epsilon_ = epsilon_;
+        other.scale_ = scale_;
+        return other;
+    }
+    Approx& epsilon(double epsilon) {
+        epsilon_ = epsilon;
+        return *this;
+    }
+    Approx& scale(double scale) {
+        scale_ = scale;
+        return *this;
+    }
+    bool matches(double other) const {
+        return std::fabs(other - value_) <
+               epsilon_ * (scale_ + std::max(std::fabs(other), std::fabs(value_)));
+    }
+
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator==(const T& lhs, const Approx& rhs) {
+        return rhs.matches(static_cast<double>(lhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator==(const Approx& lhs, const T& rhs) {
+        return lhs.matches(static_cast<double>(rhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator!=(const T& lhs, const Approx& rhs) {
+        return !rhs.matches(static_cast<double>(lhs));
+    }
+    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
+    friend bool operator!=(const Approx& lhs, const T& rhs) {
+        return !lhs.matches(static_cast<double>(rhs));
+    }
+    friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
+        return out << "Approx( " << approx.value_ << " )";
+    }
+
+private:
+    double value_;
+    double epsilon_ = std::numeric_limits<float>::epsilon() * 100;
+    double scale_ = 1.0;
+};
+
+// For a main of the suite's own: Context context(argc, argv); context.run().
+class Context {
+public:
+    Context(int argc = 0, char** argv = nullptr) : argc_(argc), argv_(argv) {}
+    void applyCommandLine(int argc, char** argv) {
+        argc_ = argc;
+        argv_ = argv;
+    }
+    int run() { return ::zktest::runCases(argc_, argv_); }
+    bool shouldExit() const { return false; }
+
+private:
+    int argc_;
+    char** argv_;
+};
+
+} // namespace doctest
+
+#endif
