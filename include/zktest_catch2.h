@@ -17,6 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "internal/zktest_approx.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,7 @@ namespace Catch {
 
 // Catch2's Approx: equal when within `margin` of the value, or within
 // `epsilon` times (`scale` + the magnitude of the Approx's own value).
-class Approx {
+class Approx : public ::zktest::ApproxComparisons_<Approx> {
 public:
     explicit Approx(double value) : value_(value) {}
     static Approx custom() { return Approx(0); }
@@ -97,22 +98,6 @@ public:
     }
     double value() const { return value_; }
 
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator==(const T& lhs, const Approx& rhs) {
-        return rhs.matches(static_cast<double>(lhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator==(const Approx& lhs, const T& rhs) {
-        return lhs.matches(static_cast<double>(rhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator!=(const T& lhs, const Approx& rhs) {
-        return !rhs.matches(static_cast<double>(lhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator!=(const Approx& lhs, const T& rhs) {
-        return !lhs.matches(static_cast<double>(rhs));
-    }
     template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
     friend bool operator<=(const T& lhs, const Approx& rhs) {
         return static_cast<double>(lhs) < rhs.value_ || rhs.matches(static_cast<double>(lhs));

@@ -17,6 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "internal/zktest_approx.h"
 
 #include <algorithm>
 #include <cmath>
@@ -83,7 +84,7 @@ namespace doctest {
 
 // doctest's Approx: equal when the difference is under `epsilon` times
 // (`scale` + the larger magnitude of the two).
-class Approx {
+class Approx : public ::zktest::ApproxComparisons_<Approx> {
 public:
     explicit Approx(double value) : value_(value) {}
     Approx operator()(double value) const {
@@ -105,22 +106,6 @@ public:
                epsilon_ * (scale_ + std::max(std::fabs(other), std::fabs(value_)));
     }
 
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator==(const T& lhs, const Approx& rhs) {
-        return rhs.matches(static_cast<double>(lhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator==(const Approx& lhs, const T& rhs) {
-        return lhs.matches(static_cast<double>(rhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator!=(const T& lhs, const Approx& rhs) {
-        return !rhs.matches(static_cast<double>(lhs));
-    }
-    template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
-    friend bool operator!=(const Approx& lhs, const T& rhs) {
-        return !lhs.matches(static_cast<double>(rhs));
-    }
     friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
         return out << "Approx( " << approx.value_ << " )";
     }
