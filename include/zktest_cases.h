@@ -89,6 +89,11 @@ ZKQE_API std::string typeListEntry_(const char* list, std::size_t index);
 // The name a declaration "const Shape& shape" declares: "shape".
 ZKQE_API std::string declaredName_(const char* declaration);
 
+// Registers a function that registers cases when the runner starts, for
+// cases that can only be made once every file has registered its part (a
+// parameterised test and its instantiations).
+ZKQE_API bool registerLateCases(void (*registerCases)());
+
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
 // `suite` (null: of the program).

@@ -27,6 +27,8 @@ struct RegisteredCase {
 };
 
 std::vector<RegisteredCase>& registeredCases();
+// Runs the late registrations (see zktest::registerLateCases), once.
+void finishRegistrations();
 
 inline void runRegisteredCase(const RegisteredCase& registered, ZKQETest& runner) {
     if (registered.variant != nullptr)

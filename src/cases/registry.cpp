@@ -15,6 +15,20 @@ std::vector<RegisteredCase>& registeredCases() {
     return cases;
 }
 
+namespace {
+std::vector<void (*)()>& lateRegistrations() {
+    static std::vector<void (*)()> registrations;
+    return registrations;
+}
+} // namespace
+
+void finishRegistrations() {
+    std::vector<void (*)()> pending;
+    pending.swap(lateRegistrations());
+    for (void (*registerCases)() : pending)
+        registerCases();
+}
+
 std::vector<RegisteredHook>& registeredHooks() {
     static std::vector<RegisteredHook> hooks;
     return hooks;
@@ -110,6 +124,11 @@ std::string zktest::declaredName_(const char* declaration) {
     while (start > declaration && zkqe::identifierCharacter(start[-1]))
         --start;
     return std::string(start, end);
+}
+
+bool zktest::registerLateCases(void (*registerCases)()) {
+    zkqe::lateRegistrations().push_back(registerCases);
+    return true;
 }
 
 bool zktest::registerHook(HookFunction run, bool before, const char* suite, const char* file,

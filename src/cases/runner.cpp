@@ -510,6 +510,7 @@ int zktest::runCases(int argc, char** argv) {
         return 2;
     }
 
+    finishRegistrations();
     const std::vector<RegisteredCase>& all = registeredCases();
     if (reportDuplicateNames(name, all))
         return 2;

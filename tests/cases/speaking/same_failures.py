@@ -4,7 +4,7 @@ fails unless both fail the same checks: the same source lines, as often, and
 the same exit verdict. Usage:
     same_failures.py FRAMEWORK_PROGRAM ZKTEST_PROGRAM [FRAMEWORK_ARGS...]
 Each program's failure lines are read from its output in the compiler's form,
-"file:line: failed|failure|error"; the framework's arguments pick the
+"file:line: failed|failure|error" (in any case); the framework's arguments pick the
 console that prints one such line per failed check (Catch2's -r compact)."""
 import collections
 import re
@@ -12,7 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-FAILURE = re.compile(r"^(?:.*[/\\])?([^/\\:]+):(\d+): (?:FATAL )?(?:failed|failure|error|ERROR)\b", re.M)
+FAILURE = re.compile(r"^(?:.*[/\\])?([^/\\:]+):(\d+): (?:FATAL )?(?:failed|failure|error)\b", re.M | re.I)
 
 
 def failures(command, cwd):

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+// What the headers that speak other frameworks' macros need compiled once.
+#include "zktest_gtest.h"
+
+#include <cctype>
+
+bool zktest::gtestSameText_(const char* a, const char* b, bool blind) {
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        const unsigned char x = static_cast<unsigned char>(*a);
+        const unsigned char y = static_cast<unsigned char>(*b);
+        if (blind ? std::tolower(x) != std::tolower(y) : x != y)
+            return false;
+    }
+    return *a == *b;
+}
