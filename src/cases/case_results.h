@@ -32,9 +32,14 @@ struct CaseResult {
     std::string name;
     std::string file;
     int line = 0;
+    // Empty while cases have no suites of their own: the file's base name
+    // stands for it (see caseSuite).
+    std::string suite;
     double seconds = 0;
     std::vector<CaseFailure> failures; // in the report's order
     bool skipped = false;              // ended by a skip, with no failure before it
+    bool hidden = false;               // skipped as hidden ([.]), never run
+    std::string output;                // its lines in the report
 };
 
 // The case whose failures the listener records now; null between cases.

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
-// JUnit XML as the common readers take it: <testsuites> around one
-// <testsuite> named after the program, times in seconds with a decimal point
-// whatever the locale.
+// JUnit XML as the common readers take it (see junit_output.h): times in
+// seconds with a decimal point whatever the locale.
 #include "cases/junit_output.h"
-
-#include "zkqe_output.h"
 
 #include <cstdio>
 
@@ -19,50 +16,120 @@ std::string seconds(double value) {
     return text;
 }
 
-std::string failureLine(const CaseFailure& failure) {
-    return failure.file + ":" + std::to_string(failure.line) + ": " + failure.text;
+// xs:dateTime without a zone, in UTC: the agents of one CI server may sit in
+// several zones, and their runs should sort by when they ran.
+std::string timestamp(std::time_t when) {
+    char text[32] = "1970-01-01T00:00:00";
+    if (const std::tm* utc = std::gmtime(&when))
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", utc);
+    return text;
+}
+
+const char* kindName(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::require:
+        return "require";
+    case FailureKind::exception:
+        return "exception";
+    case FailureKind::crash:
+        return "crash";
+    case FailureKind::timeout:
+        return "timeout";
+    case FailureKind::check:
+        break;
+    }
+    return "check";
+}
+
+// A crash or the alarm is no verdict of the case's own checks: an error, as
+// JUnit calls what the test could not finish. An exception the case let out
+// is its failure, as the console counts it.
+bool isError(FailureKind kind) {
+    return kind == FailureKind::crash || kind == FailureKind::timeout;
+}
+
+std::string place(const CaseFailure& failure) {
+    return failure.file.empty() ? "" : failure.file + ":" + std::to_string(failure.line);
+}
+
+std::string failureElement(const CaseFailure& failure) {
+    const std::string where = place(failure);
+    const char* element = isError(failure.kind) ? "error" : "failure";
+    std::string text = where.empty() ? "" : where + "\n";
+    if (!failure.section.empty())
+        text += "section: " + failure.section + "\n";
+    text += failure.text + "\n";
+    return std::string("      <") + element + " message=\"" +
+           xmlEscape(where.empty() ? failure.text : where + ": " + failure.text) + "\" type=\"" +
+           kindName(failure.kind) + "\">" + xmlEscape(text) + "</" + element + ">\n";
+}
+
+struct Counts {
+    std::size_t tests = 0, failures = 0, errors = 0, skipped = 0;
+    double seconds = 0;
+
+    void add(const CaseResult& result) {
+        ++tests;
+        bool failed = false, erred = false;
+        for (const CaseFailure& failure : result.failures)
+            (isError(failure.kind) ? erred : failed) = true;
+        failures += failed ? 1 : 0;
+        errors += erred ? 1 : 0;
+        skipped += result.skipped || result.hidden ? 1 : 0;
+        this->seconds += result.seconds;
+    }
+    std::string attributes() const {
+        return "tests=\"" + std::to_string(tests) + "\" failures=\"" + std::to_string(failures) +
+               "\" errors=\"" + std::to_string(errors) + "\"";
+    }
+};
+
+std::string testcase(const CaseResult& result, const std::string& classname) {
+    std::string xml = "    <testcase name=\"" + xmlEscape(result.name) + "\" classname=\"" +
+                      xmlEscape(classname) + "\" time=\"" + seconds(result.seconds) + "\"";
+    std::string children;
+    if (result.hidden)
+        children += "      <skipped message=\"hidden\"/>\n";
+    else if (result.skipped)
+        children += "      <skipped message=\"skipped\"/>\n";
+    for (const CaseFailure& failure : result.failures)
+        children += failureElement(failure);
+    if (!result.output.empty())
+        children += "      <system-out>" + xmlEscape(result.output) + "</system-out>\n";
+    return xml + (children.empty() ? "/>\n" : ">\n" + children + "    </testcase>\n");
 }
 
 } // namespace
 
-bool writeJunit(const std::string& path, const std::string& suite,
-                const std::vector<CaseResult>& cases) {
-    std::size_t failed = 0, skipped = 0;
-    double total = 0;
-    for (const CaseResult& result : cases) {
-        failed += result.failures.empty() ? 0 : 1;
-        skipped += result.skipped ? 1 : 0;
-        total += result.seconds;
-    }
-    const std::string counts = "tests=\"" + std::to_string(cases.size()) + "\" failures=\"" +
-                               std::to_string(failed) + "\" errors=\"0\" skipped=\"" +
-                               std::to_string(skipped) + "\" time=\"" + seconds(total) + "\"";
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + counts +
-                      ">\n  <testsuite name=\"" + xmlEscape(suite) + "\" " + counts + ">\n";
-    for (const CaseResult& result : cases) {
-        xml += "    <testcase name=\"" + xmlEscape(result.name) + "\" classname=\"" +
-               xmlEscape(suite) + "\" time=\"" + seconds(result.seconds) + "\"";
-        if (result.skipped) {
-            xml += ">\n      <skipped/>\n    </testcase>\n";
-            continue;
-        }
-        if (result.failures.empty()) {
-            xml += "/>\n";
-            continue;
-        }
-        std::string text;
-        for (const CaseFailure& failure : result.failures)
-            text += failureLine(failure) + "\n";
-        xml += ">\n      <failure message=\"" + xmlEscape(failureLine(result.failures.front())) +
-               "\">" + xmlEscape(text) + "</failure>\n    </testcase>\n";
-    }
-    xml += "  </testsuite>\n</testsuites>\n";
+std::string caseSuite(const CaseResult& result) {
+    if (!result.suite.empty())
+        return result.suite;
+    std::string base = result.file.substr(result.file.find_last_of("/\\") + 1);
+    const std::size_t dot = base.rfind('.');
+    return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
 
-    FILE* file = qe_fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(xml.data(), 1, xml.size(), file) == xml.size();
-    return std::fclose(file) == 0 && written;
+std::string junitText(const std::vector<JunitSuite>& suites) {
+    Counts all;
+    std::string body;
+    for (const JunitSuite& suite : suites) {
+        Counts counts;
+        const std::string classname =
+            suite.program.empty() ? suite.name : suite.program + "." + suite.name;
+        std::string cases;
+        for (const CaseResult& result : suite.cases) {
+            counts.add(result);
+            all.add(result);
+            cases += testcase(result, classname);
+        }
+        body += "  <testsuite name=\"" + xmlEscape(suite.name) + "\" " + counts.attributes() +
+                " skipped=\"" + std::to_string(counts.skipped) + "\" time=\"" +
+                seconds(counts.seconds) + "\" timestamp=\"" + timestamp(suite.started) +
+                "\" hostname=\"" + xmlEscape(suite.hostname) + "\"" +
+                (cases.empty() ? "/>\n" : ">\n" + cases + "  </testsuite>\n");
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + all.attributes() +
+           " time=\"" + seconds(all.seconds) + "\">\n" + body + "</testsuites>\n";
 }
 
 } // namespace zkqe

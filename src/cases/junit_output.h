@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
-// The runner's JUnit XML (for XML_OUTPUT_FILE, which Bazel and CI servers
-// read): one test case per case run, with its time and its failures' text.
+// JUnit XML, as the runner (--junit, XML_OUTPUT_FILE) and zkreport --junit
+// write it: one text from one writer, which zkreport compiles in (it does
+// not link the library). The elements and attributes are those CI servers'
+// strictest schema allows: no attribute beyond name, tests, failures,
+// errors and time on <testsuites>, none beyond name, classname and time on
+// <testcase>, so a file and line travel in the failure's message and text.
 #ifndef ZKQE_CASES_JUNIT_OUTPUT_H
 #define ZKQE_CASES_JUNIT_OUTPUT_H
 
 #include "cases/case_results.h"
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -40,9 +45,26 @@ inline std::string xmlEscape(const std::string& text) {
     return out;
 }
 
-// Writes the file whole; false when it could not be.
-bool writeJunit(const std::string& path, const std::string& suite,
-                const std::vector<CaseResult>& cases);
+// One <testsuite>: the cases of one suite of one run.
+struct JunitSuite {
+    std::string name;
+    // Before the suite's name in each case's classname, "program.suite":
+    // CI servers take the part before the last dot for a package and group
+    // by it, so a program's suites stay together. Empty: the name alone.
+    std::string program;
+    std::string hostname;
+    std::time_t started = 0;
+    std::vector<CaseResult> cases;
+};
+
+// The suite a case belongs to: its own, else its file's base name (no
+// folder, no extension), the one grouping cases have today.
+std::string caseSuite(const CaseResult& result);
+
+// The whole file. A case's checks become one <failure> each (crash and
+// timeout an <error>), a skipped case a <skipped>, its report lines its
+// <system-out>; the counts count cases.
+std::string junitText(const std::vector<JunitSuite>& suites);
 
 } // namespace zkqe
 

@@ -18,7 +18,7 @@
 #include "cases/case_results.h"
 #include "cases/console.h"
 #include "cases/hook_plan.h"
-#include "cases/junit_output.h"
+#include "cases/junit_run.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
 
@@ -49,6 +49,7 @@ constexpr const char* kUsage =
     "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
+    "  --junit FILE    writes JUnit XML there (as XML_OUTPUT_FILE does)\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -122,6 +123,8 @@ public:
         setActiveSectionTracker(nullptr);
     }
 
+    std::string reportPath() const { return fullOutputFileName ? fullOutputFileName : ""; }
+
     int casesPassed = 0;
     int casesFailed = 0;
     std::vector<CaseResult> results;
@@ -145,7 +148,7 @@ private:
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
         runningCase.store(&registered, std::memory_order_release);
-        startResult(registered.name, registered.file, registered.line);
+        startResult(registered.name, registered.file, registered.line, registered.suite);
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
@@ -170,11 +173,14 @@ private:
     }
 
     // The record the failures from now on go to.
-    void startResult(const std::string& name, const char* file, int line) {
+    void startResult(const std::string& name, const char* file, int line,
+                     const std::string& suite) {
+        leavePreviousSections();
         CaseResult result;
         result.name = name;
         result.file = file;
         result.line = line;
+        result.suite = suite;
         results.push_back(std::move(result));
         recordFailuresInto(&results.back());
     }
@@ -189,7 +195,7 @@ private:
     bool runHook(const RegisteredHook& hook) {
         const std::string name = hookName(hook.before, hook.suite);
         setFunctionTag(name.c_str());
-        startResult(name, hook.file, hook.line);
+        startResult(name, hook.file, hook.line, hook.suite);
         const int failuresBefore = detectedErrors_;
         try {
             hook.run();
@@ -212,7 +218,7 @@ private:
     // A case whose before-all hook failed: failed, without running.
     void refuseCase(const RegisteredCase& registered, const HookPlan::Scope& failed) {
         setFunctionTag(registered.name.c_str());
-        startResult(registered.name, registered.file, registered.line);
+        startResult(registered.name, registered.file, registered.line, registered.suite);
         const std::string why = "not run: " + hookName(true, failed.suite) + " failed";
         assertTrue(why.c_str(), registered.file, registered.line, false, nullptr);
         recordFailuresInto(nullptr);
@@ -251,6 +257,15 @@ private:
         zktest::appendCurrentException(tag);
         assertTrue(tag.c_str(), file, line, false, nullptr);
         markLastFailure(FailureKind::exception);
+    }
+
+    // A case starts outside every section: the step tag an earlier case left
+    // must not name this one's failures (nor a line in the report, as the
+    // report's readers start each function tag outside sections too).
+    void leavePreviousSections() {
+        ZKQEMutexGuard guard(mutex);
+        std::free(stepTag_);
+        stepTag_ = nullptr;
     }
 
     void markLastFailure(FailureKind kind) {
@@ -543,7 +558,9 @@ int zktest::runCases(int argc, char** argv) {
     runner.maxFailures(static_cast<int>(options.maxFailures));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
+    const JunitFiles junit(name, options);
     markRunStarted(name, runner);
+    junit.start();
     startConsole();
     failureListener.store(&onFailure);
     const int failures = runner.go();
@@ -553,10 +570,7 @@ int zktest::runCases(int argc, char** argv) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
                     failed, elapsed.count()});
-    const char* xml = std::getenv("XML_OUTPUT_FILE");
-    const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
-    if (!xmlWritten)
-        std::fprintf(stderr, "%s: cannot write %s\n", name.c_str(), xml);
+    const bool xmlWritten = junit.finish(runner.results, runner.reportPath());
     markRunFinished();
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;

@@ -39,6 +39,7 @@ constexpr Option kOptions[] = {
     {"--max-failures", Kind::number, nullptr, nullptr, &RunnerOptions::maxFailures, 0},
     {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
     {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
+    {"--junit", Kind::text, nullptr, &RunnerOptions::junitFile},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",

@@ -35,6 +35,8 @@ struct RunnerOptions {
     unsigned shardCount = 0;
     unsigned shardIndex = 0;
     bool shardIndexGiven = false;
+    // Where the JUnit XML goes; empty: nowhere (XML_OUTPUT_FILE aside).
+    std::string junitFile;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace zkqe {
 namespace platform {
@@ -142,6 +143,9 @@ void ensureStandardDescriptors();
 // processing. Exit-time finalisers that must leave the trace of an abnormal
 // end behind ask this: a Windows DLL runs its static destructors on both.
 bool processEndingInOrder();
+// This machine's network name, for reports that say where a run ran; empty
+// when the system does not tell it.
+std::string hostName();
 
 } // namespace platform
 } // namespace zkqe

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // POSIX process services: debugger detection through /proc, the debugger
-// copy, sleeping, the standard descriptors and the kind of process end.
+// copy, sleeping, the standard descriptors, the kind of process end and the
+// host's name.
 //
 // POSIX has no debugger channel apart from the program's own output, and a
 // tracer such as strace is no reader of one: the debugger copy goes only
@@ -162,6 +163,14 @@ void ensureStandardDescriptors() {
 // destructors or exit handlers, so a finaliser that runs sees an orderly end.
 bool processEndingInOrder() {
     return true;
+}
+
+std::string hostName() {
+    // POSIX leaves a truncated name unterminated: the last byte stays 0.
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return "";
+    return name;
 }
 
 } // namespace platform

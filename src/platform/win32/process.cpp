@@ -2,8 +2,8 @@
 // Win32 process services: the debugger API, Sleep, the standard
 // descriptors, the
 // start-up switch that keeps abort() from printing a message or raising a
-// fault-report dialog, so an unattended run ends the same way everywhere, and
-// the kind of process end.
+// fault-report dialog, so an unattended run ends the same way everywhere,
+// the kind of process end and the host's name.
 //
 // A DLL runs its static destructors when it is detached, and the process
 // detaches it on every end that goes through ExitProcess, including abort()
@@ -125,6 +125,14 @@ void processStartup() {
 
 bool processEndingInOrder() {
     return !exitHandlerRegistered || crtExitStarted != 0 || detachedAtProcessEnd == 0;
+}
+
+std::string hostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (GetComputerNameA(name, &size) == 0)
+        return "";
+    return std::string(name, size);
 }
 
 } // namespace platform
