@@ -15,7 +15,7 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-from junitparser import Error, Failure, JUnitXml, Skipped
+from junitparser import JUnitXml
 
 # The schema's elements: required attributes, the others allowed, children.
 RESULT, TEXT = (set(), {"type", "message"}, set()), (set(), set(), set())
@@ -57,38 +57,26 @@ def check_schema(path):
             sys.exit(f"{path}: <testsuites> {name}={root.get(name)}, counted {totals[name]}")
 
 
-def verdicts(path):
-    """Each case's results as junitparser reads them: 'pass' or kind:type."""
-    seen = {}
-    for suite in JUnitXml.fromfile(path):
-        for case in suite:
-            results = [f"{type(r).__name__.lower()}:{r.type}" for r in case.result
-                       if isinstance(r, (Failure, Error, Skipped))]
-            seen[case.name] = ",".join(results) or "pass"
-    return seen
-
-
-def main():
-    workdir, zkreport, program = sys.argv[1], sys.argv[2], sys.argv[3:]
-    shutil.rmtree(workdir, ignore_errors=True)
-    os.makedirs(workdir)
-    os.chdir(workdir)
-    for command in (program + ["--junit", "all.xml"],
-                    program + ["--junit", "runner.xml", "-O", "told.out", "passes,checks in a section,throws"],
-                    program[:-1] + [zkreport, "--junit", "zkreport.xml", "told.out"]):
-        if subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode not in (0, 1):
-            sys.exit(f"{command} did not end with a verdict")
-    for name in ("all.xml", "runner.xml", "zkreport.xml"):
-        check_schema(name)
-    expected = {"passes": "pass", "requires": "failure:require", "checks in a section": "failure:check",
-                "throws": "failure:exception", "skips": "skipped:None", "hidden": "skipped:None",
+workdir, zkreport, program = sys.argv[1], sys.argv[2], sys.argv[3:]
+shutil.rmtree(workdir, ignore_errors=True)
+os.makedirs(workdir)
+os.chdir(workdir)
+for command in (program + ["--junit", "all.xml"],
+                program + ["--junit", "runner.xml", "-O", "told.out", "passes,checks in a section,throws"],
+                program[:-1] + [zkreport, "--junit", "zkreport.xml", "told.out"]):
+    if subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode not in (0, 1):
+        sys.exit(f"{command} did not end with a verdict")
+for name in ("all.xml", "runner.xml", "zkreport.xml"):
+    check_schema(name)
+expected = {"passes": "pass", "requires": "failure:require", "checks in a section": "failure:check",
+            "throws": "failure:exception", "skips": "skipped:None", "hidden": "skipped:None",
             "ring.starts empty": "pass"}
-    if verdicts("all.xml") != expected:
-        sys.exit(f"junitparser reads all.xml as {verdicts('all.xml')}")
-    runner, zkreport = (VOLATILE.sub(r'\1="*"', open(name, encoding="utf-8").read())
-                        for name in ("runner.xml", "zkreport.xml"))
-    if runner != zkreport:
-        sys.exit("zkreport.xml differs from runner.xml:\n" + zkreport)
-
-
-main()
+# Each case's results as junitparser reads them.
+seen = {case.name: ",".join(f"{type(r).__name__.lower()}:{r.type}" for r in case.result) or "pass"
+        for suite in JUnitXml.fromfile("all.xml") for case in suite}
+if seen != expected:
+    sys.exit(f"junitparser reads all.xml as {seen}")
+runner, zkreport = (VOLATILE.sub(r'\1="*"', open(name, encoding="utf-8").read())
+                    for name in ("runner.xml", "zkreport.xml"))
+if runner != zkreport:
+    sys.exit("zkreport.xml differs from runner.xml:\n" + zkreport)
