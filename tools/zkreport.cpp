@@ -8,8 +8,9 @@
 //
 // The reports are read by reports/report_reader.cpp and the XML written by
 // cases/junit_output.cpp, both compiled in: zkreport does not link the
-// library. A report says less than the runner knows: no times, no file of
-// a case (so a run is one suite), no fatal or skipped checks.
+// library. A report says less than the runner knows: no times, neither the
+// suite nor the file of a case (so a run is one suite), no fatal or skipped
+// checks, and a hook's function tag even when it passed.
 #include "cases/junit_output.h"
 #include "reports/report_reader.h"
 

@@ -32,8 +32,8 @@ struct CaseResult {
     std::string name;
     std::string file;
     int line = 0;
-    // Empty while cases have no suites of their own: the file's base name
-    // stands for it (see caseSuite).
+    // The suite's path ("ring.full"); empty outside every suite, where the
+    // file's base name stands for it (see caseSuite).
     std::string suite;
     double seconds = 0;
     std::vector<CaseFailure> failures; // in the report's order

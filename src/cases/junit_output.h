@@ -58,7 +58,7 @@ struct JunitSuite {
 };
 
 // The suite a case belongs to: its own, else its file's base name (no
-// folder, no extension), the one grouping cases have today.
+// folder, no extension), the one grouping a case outside suites has.
 std::string caseSuite(const CaseResult& result);
 
 // The whole file. A case's checks become one <failure> each (crash and
