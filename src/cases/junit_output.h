@@ -16,31 +16,40 @@
 
 namespace zkqe {
 
-// `text` for an XML attribute or element: markup characters as entities, and
-// control characters, which XML 1.0 cannot hold at all, as '?' (keeping tab
-// and line feed). Inline, for zkreport, which reads this header alone.
+// The entity that stands for a markup character; null for any other.
+// Inline, for zkreport, which reads this header alone; a signal handler may
+// call it.
+inline const char* xmlEntity(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\'':
+        return "&apos;";
+    default:
+        return nullptr;
+    }
+}
+
+// A control character, which XML 1.0 cannot hold at all, as '?' (keeping
+// tab and line feed).
+inline char xmlCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? '?' : c;
+}
+
+// `text` for an XML attribute or element.
 inline std::string xmlEscape(const std::string& text) {
     std::string out;
     for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? '?' : c;
-        }
+        if (const char* entity = xmlEntity(c))
+            out += entity;
+        else
+            out += xmlCharacter(c);
     }
     return out;
 }

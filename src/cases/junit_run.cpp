@@ -9,8 +9,10 @@
 #include "cases/junit_output.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace zkqe {
 
@@ -45,7 +47,56 @@ void takeReportLines(const std::string& report, std::vector<CaseResult>& results
     }
 }
 
+// The text the alarm's handler writes, start()'s with the running case's
+// name in place of a mark: prepared while the alarm may already count, so
+// published by `armed` (release) and read after it (acquire). Plain arrays:
+// no static destructor releases what the handler may read as the process
+// ends.
+constexpr char kNameMark = '\x7f';
+struct Piece {
+    char text[8192];
+    std::size_t length;
+
+    bool take(const std::string& from) {
+        length = from.size() < sizeof text ? from.size() : 0;
+        std::memcpy(text, from.data(), length);
+        return length == from.size();
+    }
+};
+struct TimeoutText {
+    Piece paths[2];
+    std::size_t pathCount;
+    Piece head, tail;
+    char text[16384];
+};
+TimeoutText timeoutText;
+std::atomic<bool> armed{false};
+
 } // namespace
+
+void JunitFiles::caseTimedOut(const char* name) {
+    if (!armed.load(std::memory_order_acquire))
+        return;
+    TimeoutText& t = timeoutText;
+    std::size_t length = 0;
+    // The name is cut rather than the end of the file.
+    const auto put = [&t, &length](const char* text, std::size_t size, std::size_t limit) {
+        if (length + size <= limit) {
+            std::memcpy(t.text + length, text, size);
+            length += size;
+        }
+    };
+    put(t.head.text, t.head.length, sizeof t.text);
+    for (const char* c = name; *c != '\0'; ++c) {
+        const char character = xmlCharacter(*c);
+        const char* entity = xmlEntity(*c);
+        put(entity != nullptr ? entity : &character, entity != nullptr ? std::strlen(entity) : 1,
+            sizeof t.text - t.tail.length);
+    }
+    put(t.tail.text, t.tail.length, sizeof t.text);
+    for (std::size_t i = 0; i < t.pathCount; ++i)
+        platform::replaceFileFromHandler(t.paths[i].text, t.text, length);
+}
 
 JunitFiles::JunitFiles(const std::string& program, const RunnerOptions& options)
     : program_(program), filter_(options.filter),
@@ -61,13 +112,30 @@ JunitFiles::JunitFiles(const std::string& program, const RunnerOptions& options)
 }
 
 bool JunitFiles::start() const {
+    if (paths_.empty())
+        return true;
     CaseResult run;
     run.name = program_;
     run.failures.push_back({"", 0, "the run ended before its summary", "", FailureKind::crash});
-    return write(junitText({{program_, "", host_, started_, {run}}}));
+    const bool written = write(junitText({{program_, "", host_, started_, {run}}}));
+    run.name = std::string(1, kNameMark);
+    run.failures.front() = {"", 0, "the alarm ended the run during this case", "",
+                            FailureKind::timeout};
+    const std::string timedOut = junitText({{program_, "", host_, started_, {run}}});
+    const std::size_t mark = timedOut.find(kNameMark);
+    // Both pieces fit the text whole, so the name has what room is left.
+    bool fits = timeoutText.head.take(timedOut.substr(0, mark)) &&
+                timeoutText.tail.take(timedOut.substr(mark + 1)) &&
+                timeoutText.head.length + timeoutText.tail.length < sizeof timeoutText.text;
+    timeoutText.pathCount = paths_.size();
+    for (std::size_t i = 0; i < paths_.size(); ++i)
+        fits = timeoutText.paths[i].take(paths_[i] + '\0') && fits;
+    armed.store(fits, std::memory_order_release);
+    return written;
 }
 
 bool JunitFiles::finish(std::vector<CaseResult> results, const std::string& report) const {
+    armed.store(false, std::memory_order_release);
     if (paths_.empty())
         return true;
     takeReportLines(report, results);

@@ -28,6 +28,11 @@ public:
     // `results` in the order the cases ran; `report` the run's report file,
     // the owner of each case's lines.
     bool finish(std::vector<CaseResult> results, const std::string& report) const;
+    // From the alarm's abort handler, once its deadline has passed: the
+    // files rewritten to name the case the alarm ended, from a text that
+    // start() prepared, with no lock and no allocation. Nothing before
+    // start() or once finish() has begun.
+    static void caseTimedOut(const char* name);
 
 private:
     bool write(const std::string& text) const;

@@ -464,6 +464,7 @@ extern "C" void noteAlarmOnAbort(int) {
         platform::writeFaultText(stderr, " during case \"", 14);
         platform::writeFaultText(stderr, running->name.c_str(), running->name.size());
         platform::writeFaultText(stderr, "\"", 1);
+        JunitFiles::caseTimedOut(running->name.c_str());
     }
     platform::writeFaultText(stderr, "\n", 1);
 }

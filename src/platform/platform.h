@@ -123,6 +123,10 @@ void unlockFile(std::FILE* file);
 // exit, or a drain before a dying process ends, cannot write it again.
 // Returns false (errno set) when a write failed.
 bool writeWhole(std::FILE* file, const char* data, std::size_t length);
+// Replaces the file at `path` by `length` bytes of `data` with system calls
+// alone (no stdio, no lock, no allocation), for a handler of a dying
+// process. False when it could not be written whole.
+bool replaceFileFromHandler(const char* path, const char* data, std::size_t length);
 
 // --- console ----------------------------------------------------------
 // Whether `file` is an interactive terminal, the only place colour belongs.

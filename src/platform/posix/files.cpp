@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // POSIX report-file services: the drains of a FILE's buffer for a dying
-// process, the FILE lock, the whole write of a report's text; whether a
-// stream is a terminal.
+// process, the FILE lock, the whole write of a report's text, a file
+// replaced from a handler; whether a stream is a terminal.
 //
 // The drain reads glibc's public FILE fields (the write area between
 // _IO_write_base and _IO_write_ptr) and hands them to write(2): no lock, no
@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace zkqe {
@@ -59,10 +60,11 @@ void drainBeforeAbort(std::FILE* file) {
     drainWithoutLock(file);
 }
 
-bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
-    if (std::fflush(file) != 0)
-        return false;
-    const int fd = fileno(file);
+namespace {
+
+// All `length` bytes, again after an interruption or a short write; with
+// system calls alone, so a signal handler may call it.
+bool writeDescriptor(int fd, const char* data, std::size_t length) {
     while (length > 0) {
         const ssize_t written = write(fd, data, length);
         if (written < 0 && errno == EINTR)
@@ -73,6 +75,20 @@ bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
         length -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+} // namespace
+
+bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
+    return std::fflush(file) == 0 && writeDescriptor(fileno(file), data, length);
+}
+
+bool replaceFileFromHandler(const char* path, const char* data, std::size_t length) {
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = writeDescriptor(fd, data, length);
+    return close(fd) == 0 && written;
 }
 
 void lockFile(std::FILE* file) {

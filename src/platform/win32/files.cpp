@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Win32 report-file services: the lockless drain of a FILE's buffer for a
-// dying process, the FILE lock, the whole write of a report's text; whether
-// a stream is a terminal.
+// dying process, the FILE lock, the whole write of a report's text, a file
+// replaced from a handler; whether a stream is a terminal.
 //
 // The drain reads the classic runtime's FILE fields (_base, _ptr, _flag, the
 // layout every msvcrt-based build shares) and hands them to _write: no lock,
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 namespace zkqe {
 namespace platform {
@@ -88,6 +89,22 @@ bool writeWhole(std::FILE* file, const char* data, std::size_t length) {
     std::free(translated);
     _setmode(fd, mode);
     return whole;
+}
+
+bool replaceFileFromHandler(const char* path, const char* data, std::size_t length) {
+    const HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    while (length > 0) {
+        DWORD written = 0;
+        const DWORD chunk = length > 0x10000000 ? 0x10000000 : static_cast<DWORD>(length);
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0)
+            break;
+        data += written;
+        length -= written;
+    }
+    return CloseHandle(file) != 0 && length == 0;
 }
 
 void lockFile(std::FILE* file) {
