@@ -80,9 +80,9 @@ void JunitFiles::caseTimedOut(const char* name) {
     TimeoutText& t = timeoutText;
     std::size_t length = 0;
     // The name is cut rather than the end of the file.
-    const auto put = [&t, &length](const char* text, std::size_t size, std::size_t limit) {
+    const auto put = [&length](const char* text, std::size_t size, std::size_t limit) {
         if (length + size <= limit) {
-            std::memcpy(t.text + length, text, size);
+            std::memcpy(timeoutText.text + length, text, size);
             length += size;
         }
     };
