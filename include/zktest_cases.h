@@ -94,6 +94,20 @@ ZKQE_API std::string declaredName_(const char* declaration);
 // parameterised test and its instantiations).
 ZKQE_API bool registerLateCases(void (*registerCases)());
 
+// Inside a catch (...): an exception out of a check's own expression, as
+// that check's failure at its line ("text: threw ..."); then, for a fatal
+// check, the end of the run. The runner's own exceptions pass.
+ZKQE_API void failOnException_(const char* file, int line, bool fatal, const char* text);
+// A check whose expression may throw, for the frameworks whose checks catch.
+template <class Check>
+void guardedCheck_(const char* file, int line, bool fatal, const char* text, const Check& check) {
+    try {
+        check();
+    } catch (...) {
+        failOnException_(file, line, fatal, text);
+    }
+}
+
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
 // `suite` (null: of the program).

@@ -34,10 +34,13 @@
 #define TEMPLATE_TEST_CASE(name, tags, ...) ZKTEST_CASE_TYPES(TestType, (__VA_ARGS__), name, tags)
 #define GENERATE(...) ZKTEST_GENERATE(__VA_ARGS__)
 
-#define CHECK(...) ZKQE_CHECK(__VA_ARGS__)
-#define REQUIRE(...) ZKQE_REQUIRE(__VA_ARGS__)
-#define CHECK_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
-#define REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE(__VA_ARGS__)
+// An exception out of a check's expression fails that check at its line.
+#define ZKTEST_CATCH2_GUARD_(fatal, check, text)                                                   \
+    ::zktest::guardedCheck_(__FILE__, __LINE__, fatal, text, [&] { (void)check; })
+#define CHECK(...) ZKTEST_CATCH2_GUARD_(false, ZKQE_CHECK(__VA_ARGS__), #__VA_ARGS__)
+#define REQUIRE(...) ZKTEST_CATCH2_GUARD_(true, ZKQE_REQUIRE(__VA_ARGS__), #__VA_ARGS__)
+#define CHECK_FALSE(...) ZKTEST_CATCH2_GUARD_(false, ZKQE_CHECK_FALSE(__VA_ARGS__), #__VA_ARGS__)
+#define REQUIRE_FALSE(...) ZKTEST_CATCH2_GUARD_(true, ZKQE_REQUIRE_FALSE(__VA_ARGS__), #__VA_ARGS__)
 #define CHECK_THROWS(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
 #define REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS(__VA_ARGS__)
 #define CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS(__VA_ARGS__)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the headers that speak other frameworks' macros need compiled once.
 #include "zktest_gtest.h"
+#include "zkqe_test.h"
 
 #include <cctype>
 
@@ -14,4 +15,24 @@ bool zktest::gtestSameText_(const char* a, const char* b, bool blind) {
             return false;
     }
     return *a == *b;
+}
+
+void zktest::failOnException_(const char* file, int line, bool fatal, const char* text) {
+    try {
+        throw;
+    } catch (const RequireAbort&) {
+        throw;
+    } catch (const SkipCase&) {
+        throw;
+    } catch (const tooManyFailures&) {
+        throw;
+    } catch (...) {
+        ValueText tag;
+        tag.append(text);
+        tag.append(": threw ");
+        appendCurrentException(tag);
+        theRunningTest.assertTrue(tag.c_str(), file, line, false, nullptr);
+    }
+    if (fatal)
+        throw RequireAbort();
 }

@@ -53,6 +53,7 @@ TEST_CASE("exceptions") {
     CHECK_THROWS_AS(numbers.at(5), std::out_of_range);
     CHECK_THROWS_AS(throw std::logic_error("x"), std::runtime_error);
     CHECK_NOTHROW(numbers.at(1));
+    CHECK(numbers.at(7) == 1); // the check's own failure, at its line
     REQUIRE_THROWS_AS(numbers.at(1), std::out_of_range);
 }
 
