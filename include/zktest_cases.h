@@ -94,20 +94,6 @@ ZKQE_API std::string declaredName_(const char* declaration);
 // parameterised test and its instantiations).
 ZKQE_API bool registerLateCases(void (*registerCases)());
 
-// Inside a catch (...): an exception out of a check's own expression, as
-// that check's failure at its line ("text: threw ..."); then, for a fatal
-// check, the end of the run. The runner's own exceptions pass.
-ZKQE_API void failOnException_(const char* file, int line, bool fatal, const char* text);
-// A check whose expression may throw, for the frameworks whose checks catch.
-template <class Check>
-void guardedCheck_(const char* file, int line, bool fatal, const char* text, const Check& check) {
-    try {
-        check();
-    } catch (...) {
-        failOnException_(file, line, fatal, text);
-    }
-}
-
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
 // `suite` (null: of the program).
@@ -264,9 +250,12 @@ bool registerValueCases_(void (Case::*)(Parameter),
 #define ZKTEST_CASES_CAT_(a, b) a##b
 #define ZKTEST_CASES_CAT(a, b) ZKTEST_CASES_CAT_(a, b)
 
-#define ZKTEST_CASE_WITH_BASE_(id, bases, ...)                                                     \
+// `registrar` is called as registerSuiteCase is: the headers that speak other
+// frameworks' macros read their case names their own way. `bases` in
+// parentheses.
+#define ZKTEST_CASE_REGISTERED_(id, bases, registrar, ...)                                         \
     namespace {                                                                                    \
-    struct id : bases {                                                                            \
+    struct id : ZKTEST_UNPAREN_ bases {                                                            \
         void zktestCaseBody_();                                                                    \
         static void zktestRun_(::ZKQETest& runner) {                                               \
             id body;                                                                               \
@@ -274,12 +263,12 @@ bool registerValueCases_(void (Case::*)(Parameter),
             ::zktest::runCaseBody_(body, [&body] { body.zktestCaseBody_(); });                     \
         }                                                                                          \
     };                                                                                             \
-    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerSuiteCase(&id::zktestRun_,    \
-                                                                               __FILE__, __LINE__, \
-                                                                               zktestSuiteName_(), \
-                                                                               __VA_ARGS__);       \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = registrar(&id::zktestRun_, __FILE__, __LINE__,  \
+                                                             zktestSuiteName_(), __VA_ARGS__);     \
     }                                                                                              \
     void id::zktestCaseBody_()
+#define ZKTEST_CASE_WITH_BASE_(id, bases, ...)                                                     \
+    ZKTEST_CASE_REGISTERED_(id, (bases), ::zktest::registerSuiteCase, __VA_ARGS__)
 
 // ZKTEST_CASE("name") or ZKTEST_CASE("name", "[tag]...") { body }
 #define ZKTEST_CASE(...)                                                                           \
@@ -317,13 +306,14 @@ bool registerValueCases_(void (Case::*)(Parameter),
 #define ZKTEST_CASE_TYPES(T, types, ...)                                                           \
     ZKTEST_CASE_TYPES_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), T, types, __VA_ARGS__)
 #define ZKTEST_CASE_TYPES_(id, T, types, ...)                                                      \
+    ZKTEST_CASE_TYPES_REGISTERED_(id, T, types, ::zktest::registerTypedCases_, __VA_ARGS__)
+#define ZKTEST_CASE_TYPES_REGISTERED_(id, T, types, registrar, ...)                                \
     namespace {                                                                                    \
     struct id {                                                                                    \
         template <class T> struct Of : ::zktest::CaseContext { void zktestCaseBody_(); };          \
     };                                                                                             \
-    const bool ZKTEST_CASES_CAT(id, Registered_) =                                                 \
-        ::zktest::registerTypedCases_<id, ZKTEST_UNPAREN_ types>(#types, __FILE__, __LINE__,       \
-                                                                 zktestSuiteName_(), __VA_ARGS__); \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = registrar<id, ZKTEST_UNPAREN_ types>(           \
+        #types, __FILE__, __LINE__, zktestSuiteName_(), __VA_ARGS__);                              \
     }                                                                                              \
     template <class T> void id::Of<T>::zktestCaseBody_()
 

@@ -17,7 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
-#include "internal/zktest_approx.h"
+#include "internal/zktest_speaking.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,13 @@
 // What the headers that speak other frameworks' macros need compiled once.
 #include "zktest_gtest.h"
 #include "zkqe_test.h"
+#include "internal/zktest_speaking.h"
+
+#include <cstring>
+#include <string>
 
 #include <cctype>
+#include <exception>
 
 bool zktest::gtestSameText_(const char* a, const char* b, bool blind) {
     if (a == nullptr || b == nullptr)
@@ -35,4 +40,18 @@ void zktest::failOnException_(const char* file, int line, bool fatal, const char
     }
     if (fatal)
         throw RequireAbort();
+}
+
+bool zktest::currentExceptionSays_(const char* message) {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return std::strcmp(error.what(), message) == 0;
+    } catch (const char* text) {
+        return std::strcmp(text, message) == 0;
+    } catch (const std::string& text) {
+        return text == message;
+    } catch (...) {
+        return false;
+    }
 }
