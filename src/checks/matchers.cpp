@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <regex>
 
@@ -144,8 +145,10 @@ void FloatMatcher::describe(ValueText& out) const {
         appendValue(out, static_cast<unsigned long long>(margin_));
         out.append(" ULPs");
     } else if (kind_ == Kind::relative) {
-        appendValue(out, margin_ * 100);
-        out.append("%");
+        // Not the value printer's shortest form, which writes 50 as 5e+01.
+        char percent[32];
+        std::snprintf(percent, sizeof percent, "%.15g%%", margin_ * 100);
+        out.append(percent);
     } else {
         appendValue(out, margin_);
     }
