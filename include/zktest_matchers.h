@@ -207,9 +207,9 @@ private:
     R right_;
 };
 
+// Reads as one operand, its own parenthesised: `not (a) and b`.
 template <class M> class NotMatcher : public MatcherBase {
 public:
-    static constexpr int composition = 3;
     explicit NotMatcher(M operand) : operand_(std::move(operand)) {}
     template <class T> bool match(const T& value) const { return !operand_.match(value); }
     void describe(ValueText& out) const {
