@@ -13,10 +13,10 @@
 //   ZKQE_CHECK_FLOAT_EQ(x, 0.1f)
 //       FLOAT_EQ(x, 0.1f): 0.10000006 vs 0.1, 5 ULPs apart, more than 4
 //
-// Matchers compose with &&, || and !. THAT takes the checked value as its
-// first argument and THROWS_WITH the statement: either needs parentheses
-// when it holds a comma of its own; the matcher after it may hold any.
-// THROWS_WITH takes a string too, which the message must equal. Every macro
+// Matchers compose with &&, || and !. The matcher is the last argument of
+// THAT and THROWS_WITH, and may hold a comma only inside parentheses; the
+// value or statement before it may hold any. THROWS_WITH takes a string
+// too, which the message must equal. Every macro
 // has a ZKQE_REQUIRE_ form and an _ON form, as those of zktest_checks.h.
 //
 // A header of its own: a file of cases that uses no matcher does not pay
@@ -296,13 +296,14 @@ template <class M> decltype(auto) asMatcher(const M& matcherOrText) {
         return Equals(std::string(matcherOrText));
 }
 
-// "name is "hello", expected: starts with "bye""
-ZKQE_API Outcome newThatFailure(const char* valueText);
+// "name is "hello", expected: starts with "bye"", the value's text taken
+// from the arguments' ("name, zktest::StartsWith("bye")").
+ZKQE_API Outcome newThatFailure(const char* arguments);
 template <class T, class M>
-Outcome checkedThat(const char* valueText, const T& value, const M& matcher) {
+Outcome checkedThat(const char* arguments, const T& value, const M& matcher) {
     if (matcher.match(value))
         return {nullptr};
-    const Outcome outcome = newThatFailure(valueText);
+    const Outcome outcome = newThatFailure(arguments);
     appendAny(*outcome.failure, value);
     outcome.failure->append(", expected: ");
     matcher.describe(*outcome.failure);
@@ -337,14 +338,23 @@ ZKQE_API Outcome doublesEqual(const char* arguments, double a, double b);
 
 } // namespace zktest
 
-#define ZKQE_THAT_ON_(test, fatal, value, ...)                                                     \
-    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #value ", " #__VA_ARGS__, \
-                    ::zktest::checkedThat(#value, value, __VA_ARGS__))
-#define ZKQE_THROWS_WITH_ON_(test, fatal, statement, ...)                                          \
+// The matcher is the last argument, found by counting them, so the value or
+// statement before it may hold commas of its own.
+#define ZKQE_MATCHER_FIRST_(body, test, fatal, ...)                                                \
+    ZKQE_CHECKS_CALL_(body, (test, fatal, #__VA_ARGS__,                                            \
+                             ZKQE_CHECKS_CAT(ZKQE_CHECKS_TYPE_FIRST_,                              \
+                                             ZKQE_CHECKS_COUNT_(__VA_ARGS__))(__VA_ARGS__)))
+#define ZKQE_THAT_BODY_(test, fatal, text, matcher, ...)                                           \
+    ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, text,                     \
+                    ::zktest::checkedThat(text, (__VA_ARGS__), matcher))
+#define ZKQE_THROWS_WITH_BODY_(test, fatal, text, matcher, ...)                                    \
     ::zktest::Check(                                                                               \
-        ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #statement ", " #__VA_ARGS__,         \
-        ::zktest::throwsWith(#statement ", " #__VA_ARGS__, ::zktest::asMatcher(__VA_ARGS__),       \
-                             [&] { (void)(statement); }))
+        ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, text,                                 \
+        ::zktest::throwsWith(text, ::zktest::asMatcher(matcher), [&] { (void)(__VA_ARGS__); }))
+#define ZKQE_THAT_ON_(test, fatal, ...)                                                            \
+    ZKQE_MATCHER_FIRST_(ZKQE_THAT_BODY_, test, fatal, __VA_ARGS__)
+#define ZKQE_THROWS_WITH_ON_(test, fatal, ...)                                                     \
+    ZKQE_MATCHER_FIRST_(ZKQE_THROWS_WITH_BODY_, test, fatal, __VA_ARGS__)
 #define ZKQE_ULPS_EQ_ON_(test, fatal, compare, ...)                                                \
     ::zktest::Check(ZKQE_CHECK_TARGET_(test), __FILE__, __LINE__, fatal, #__VA_ARGS__,             \
                     ::zktest::compare(#__VA_ARGS__, __VA_ARGS__))

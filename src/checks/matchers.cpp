@@ -4,6 +4,8 @@
 // values, and the words that describe each matcher in a failure.
 #include "zktest_matchers.h"
 
+#include "checks/argument_text.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -164,9 +166,13 @@ void SizeMatcher::describe(ValueText& out) const {
     appendValue(out, static_cast<unsigned long long>(size_));
 }
 
-Outcome newThatFailure(const char* valueText) {
+Outcome newThatFailure(const char* arguments) {
+    const char* end = nullptr;
+    for (const char* comma = zkqe::topLevelComma(arguments); comma != nullptr;
+         comma = zkqe::topLevelComma(comma + 1))
+        end = comma;
     const Outcome outcome = newFailure();
-    outcome.failure->append(valueText);
+    outcome.failure->append(arguments, static_cast<std::size_t>(end - arguments));
     outcome.failure->append(" is ");
     return outcome;
 }

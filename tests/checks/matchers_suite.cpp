@@ -94,6 +94,7 @@ ZKTEST_CASE("containers") {
     const auto even = zktest::Predicate([](int n) { return n % 2 == 0; }, "is even");
     ZKQE_CHECK_THAT(4, even); // passes
     ZKQE_CHECK_THAT(7, even);
+    ZKQE_CHECK_THAT(std::vector<int>{3, 1}, zktest::SizeIs(3)); // the value's own commas
 }
 
 ZKTEST_CASE("composition") {
@@ -112,7 +113,8 @@ ZKTEST_CASE("composition") {
 
 ZKTEST_CASE("exceptions with messages") {
     const auto fail = [](const char* why) { throw std::runtime_error(why); };
-    ZKQE_CHECK_THROWS_WITH(fail("bad input"), "bad input"); // passes
+    ZKQE_CHECK_THROWS_WITH(fail("bad input"), "bad input");                               // passes
+    ZKQE_CHECK_THROWS_WITH(std::vector<int>{1, 2}.at(5), zktest::ContainsSubstring("5")); // passes
     ZKQE_CHECK_THROWS_WITH(fail("bad input"), "bad");
     ZKQE_CHECK_THROWS_WITH(fail("bad input"),
                            zktest::StartsWith("BAD", Case::insensitive)); // passes
