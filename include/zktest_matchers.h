@@ -8,20 +8,21 @@
 //       name is "hello", expected: starts with "bye"
 //   ZKQE_CHECK_THAT(v, zktest::SizeIs(2) && zktest::Contains(7))
 //       v is {1, 2}, expected: has size 2 and contains 7
-//   ZKQE_CHECK_THROWS_WITH(parse(""), zktest::ContainsSubstring("empty"))
-//       THROWS_WITH(parse(""), ...): threw std::invalid_argument: "no input", expected: ...
-//   ZKQE_CHECK_FLOAT_EQ(x, 0.1f)
-//       FLOAT_EQ(x, 0.1f): 0.10000006 vs 0.1, 5 ULPs apart, more than 4
+//   ZKQE_CHECK_THROWS_WITH(load(), "full")
+//       THROWS_WITH(load(), "full"): threw std::runtime_error: "empty", expected: equals "full"
+//   ZKQE_CHECK_FLOAT_EQ(x, 1.0f)
+//       FLOAT_EQ(x, 1.0f): 1.0000006 vs 1, 5 ULPs apart, more than 4
 //
 // Matchers compose with &&, || and !. The matcher is the last argument of
 // THAT and THROWS_WITH, and may hold a comma only inside parentheses; the
 // value or statement before it may hold any. THROWS_WITH takes a string
-// too, which the message must equal. Every macro
-// has a ZKQE_REQUIRE_ form and an _ON form, as those of zktest_checks.h.
+// too, which the message must equal. Every macro has a ZKQE_REQUIRE_ form
+// and an _ON form, as those of zktest_checks.h.
 //
-// A header of its own: a file of cases that uses no matcher does not pay
-// for <string> and <vector>. The work that needs no template (case folding,
-// regular expressions, descriptions, ULP distances) is the library's.
+// A header of its own, so that a file of cases without matchers compiles
+// as fast as before; the work that needs no template (case folding,
+// regular expressions, descriptions, ULP distances) is the library's, so
+// that one with them pays little more.
 #ifndef ZKTEST_MATCHERS_H
 #define ZKTEST_MATCHERS_H
 
