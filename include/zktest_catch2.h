@@ -17,6 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "zktest_matchers.h"
 #include "internal/zktest_speaking.h"
 
 #include <algorithm>
@@ -24,7 +25,9 @@
 #include <cstdio>
 #include <limits>
 #include <ostream>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 #define TEST_CASE(...) ZKTEST_CASE(__VA_ARGS__)
 #define TEST_CASE_METHOD(Fixture, ...) ZKTEST_CASE_FIXTURE(Fixture, __VA_ARGS__)
@@ -47,6 +50,10 @@
 #define REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS(__VA_ARGS__)
 #define CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
 #define REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW(__VA_ARGS__)
+#define CHECK_THROWS_WITH(statement, ...) ZKQE_CHECK_THROWS_WITH(statement, __VA_ARGS__)
+#define REQUIRE_THROWS_WITH(statement, ...) ZKQE_REQUIRE_THROWS_WITH(statement, __VA_ARGS__)
+#define CHECK_THAT(value, ...) ZKQE_CHECK_THAT(value, __VA_ARGS__)
+#define REQUIRE_THAT(value, ...) ZKQE_REQUIRE_THAT(value, __VA_ARGS__)
 
 #define INFO(...) ZKQE_INFO(__VA_ARGS__)
 #define CAPTURE(...) ZKQE_CAPTURE(__VA_ARGS__)
@@ -69,6 +76,55 @@
                  (::zktest::MessageBuilder() << "" __VA_ARGS__).text.c_str())
 
 namespace Catch {
+
+enum class CaseSensitive { Yes, No };
+
+// Catch2's matchers, as zktest's: Contains on a string is a substring, on a
+// vector every element of the other; VectorContains is one element.
+namespace Matchers {
+inline ::zktest::Case letters_(CaseSensitive sensitive) {
+    return sensitive == CaseSensitive::Yes ? ::zktest::Case::sensitive
+                                           : ::zktest::Case::insensitive;
+}
+inline auto Equals(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::Equals(text, letters_(cs));
+}
+inline auto StartsWith(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::StartsWith(text, letters_(cs));
+}
+inline auto EndsWith(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::EndsWith(text, letters_(cs));
+}
+inline auto Contains(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::ContainsSubstring(text, letters_(cs));
+}
+inline auto Matches(const std::string& expression, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::Matches(expression, letters_(cs));
+}
+inline auto WithinAbs(double target, double margin) {
+    return ::zktest::WithinAbs(target, margin);
+}
+inline auto WithinRel(double target,
+                      double fraction = std::numeric_limits<double>::epsilon() * 100) {
+    return ::zktest::WithinRel(target, fraction);
+}
+inline auto WithinULP(double target, unsigned long long ulps) {
+    return ::zktest::WithinUlps(target, static_cast<unsigned>(ulps));
+}
+inline auto WithinULP(float target, unsigned long long ulps) {
+    return ::zktest::WithinUlps(target, static_cast<unsigned>(ulps));
+}
+template <class T> auto VectorContains(const T& element) {
+    return ::zktest::Contains(element);
+}
+template <class T> auto UnorderedEquals(const std::vector<T>& expected) {
+    return ::zktest::UnorderedEquals(expected);
+}
+template <class T, class F>
+auto Predicate(F predicate, std::string description = "matches a predicate") {
+    return ::zktest::Predicate(predicate, std::move(description));
+}
+} // namespace Matchers
 
 // Catch2's Approx: equal when within `margin` of the value, or within
 // `epsilon` times (`scale` + the magnitude of the Approx's own value).

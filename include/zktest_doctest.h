@@ -17,6 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "zktest_matchers.h"
 #include "internal/zktest_speaking.h"
 
 #include <algorithm>
@@ -26,11 +27,26 @@
 #include <ostream>
 #include <type_traits>
 
-#define TEST_CASE(name) ZKTEST_CASE(name)
-#define TEST_CASE_FIXTURE(Fixture, name) ZKTEST_CASE_FIXTURE(Fixture, name)
+// A name may carry decorators: "name" * doctest::test_suite("io") *
+// doctest::skip(). Those that would change a verdict (may_fail, timeout...)
+// are not spoken.
+#define TEST_CASE(name)                                                                            \
+    ZKTEST_CASE_REGISTERED_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), (::zktest::CaseContext),   \
+                            ::doctest::registerCase_, name)
+#define TEST_CASE_FIXTURE(Fixture, name)                                                           \
+    ZKTEST_CASE_REGISTERED_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__),                            \
+                            (Fixture, ::zktest::CaseContext), ::doctest::registerCase_, name)
 #define TEST_SUITE(name) ZKTEST_SUITE(name)
 #define SUBCASE(name) ZKTEST_SECTION(name)
-#define TEST_CASE_TEMPLATE(name, T, ...) ZKTEST_CASE_TYPES(T, (__VA_ARGS__), name)
+#define TEST_CASE_TEMPLATE(name, T, ...)                                                           \
+    ZKTEST_CASE_TYPES_REGISTERED_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), T, (__VA_ARGS__),    \
+                                  ::doctest::registerTypedCases_, name)
+#define SCENARIO(name) TEST_CASE("  Scenario: " name)
+#define GIVEN(name) SUBCASE("   Given: " name)
+#define WHEN(name) SUBCASE("    When: " name)
+#define AND_WHEN(name) SUBCASE("And when: " name)
+#define THEN(name) SUBCASE("    Then: " name)
+#define AND_THEN(name) SUBCASE("And then: " name)
 
 // An exception out of a check's expression fails that check at its line.
 #define ZKTEST_DOCTEST_GUARD_(fatal, check, text)                                                  \
@@ -63,6 +79,17 @@
 #define REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS(__VA_ARGS__)
 #define CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
 #define REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW(__VA_ARGS__)
+#define CHECK_THROWS_WITH(statement, message) ZKQE_CHECK_THROWS_WITH(statement, message)
+#define REQUIRE_THROWS_WITH(statement, message) ZKQE_REQUIRE_THROWS_WITH(statement, message)
+#define ZKTEST_DOCTEST_THROWS_WITH_AS_(fatal, statement, message, ...)                             \
+    ::zktest::Check(ZKQE_RUNNING_TEST_, __FILE__, __LINE__, fatal, "",                             \
+                    ::zktest::throwsWith_<__VA_ARGS__>(                                            \
+                        "THROWS_WITH_AS(" #statement ", " #message ", " #__VA_ARGS__ ")",          \
+                        [&] { (void)(statement); }, message))
+#define CHECK_THROWS_WITH_AS(statement, message, ...)                                              \
+    ZKTEST_DOCTEST_THROWS_WITH_AS_(false, statement, message, __VA_ARGS__)
+#define REQUIRE_THROWS_WITH_AS(statement, message, ...)                                            \
+    ZKTEST_DOCTEST_THROWS_WITH_AS_(true, statement, message, __VA_ARGS__)
 
 #define INFO(...) ZKQE_INFO(__VA_ARGS__)
 #define CAPTURE(...) ZKQE_CAPTURE(__VA_ARGS__)
@@ -85,6 +112,49 @@
            << "" __VA_ARGS__)
 
 namespace doctest {
+
+// A case's name with its decorators.
+struct CaseName_ {
+    CaseName_(const char* name) : name(name) {}
+    const char* name;
+    const char* suite = nullptr;
+    bool skipped = false;
+};
+struct test_suite {
+    explicit test_suite(const char* name) : name(name) {}
+    const char* name;
+};
+struct skip {
+    explicit skip(bool on = true) : on(on) {}
+    bool on;
+};
+struct description {
+    explicit description(const char*) {}
+};
+inline CaseName_ operator*(CaseName_ name, const test_suite& suite) {
+    name.suite = suite.name;
+    return name;
+}
+// A skipped case is hidden: it runs when a filter names it.
+inline CaseName_ operator*(CaseName_ name, const skip& skip) {
+    name.skipped = skip.on;
+    return name;
+}
+inline CaseName_ operator*(CaseName_ name, const description&) {
+    return name;
+}
+inline bool registerCase_(::zktest::CaseFunction run, const char* file, int line, const char* suite,
+                          const CaseName_& name) {
+    return ::zktest::registerSuiteCase(run, file, line, name.suite ? name.suite : suite, name.name,
+                                       name.skipped ? "[.]" : nullptr);
+}
+template <class Case, class... Types>
+bool registerTypedCases_(const char* list, const char* file, int line, const char* suite,
+                         const CaseName_& name) {
+    return ::zktest::registerTypedCases_<Case, Types...>(list, file, line,
+                                                         name.suite ? name.suite : suite, name.name,
+                                                         name.skipped ? "[.]" : nullptr);
+}
 
 // doctest's Approx: equal when the difference is under `epsilon` times
 // (`scale` + the larger magnitude of the two).

@@ -22,6 +22,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "zktest_matchers.h"
 
 #include <cstddef>
 #include <cstring>
@@ -358,6 +359,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
 #define EXPECT_TRUE(...) ZKQE_CHECK(__VA_ARGS__)
 #define EXPECT_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
 #define EXPECT_NEAR(a, b, margin) ZKQE_CHECK_NEAR(a, b, margin)
+#define EXPECT_FLOAT_EQ(a, b) ZKQE_CHECK_FLOAT_EQ(a, b)
+#define EXPECT_DOUBLE_EQ(a, b) ZKQE_CHECK_DOUBLE_EQ(a, b)
 #define EXPECT_THROW(statement, type) ZKQE_CHECK_THROWS_AS(statement, type)
 #define EXPECT_ANY_THROW(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
 #define EXPECT_NO_THROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
@@ -378,6 +381,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
 #define ASSERT_TRUE(...) ZKTEST_GTEST_ASSERT_(EXPECT_TRUE(__VA_ARGS__))
 #define ASSERT_FALSE(...) ZKTEST_GTEST_ASSERT_(EXPECT_FALSE(__VA_ARGS__))
 #define ASSERT_NEAR(a, b, margin) ZKTEST_GTEST_ASSERT_(EXPECT_NEAR(a, b, margin))
+#define ASSERT_FLOAT_EQ(a, b) ZKTEST_GTEST_ASSERT_(EXPECT_FLOAT_EQ(a, b))
+#define ASSERT_DOUBLE_EQ(a, b) ZKTEST_GTEST_ASSERT_(EXPECT_DOUBLE_EQ(a, b))
 #define ASSERT_THROW(statement, type) ZKTEST_GTEST_ASSERT_(EXPECT_THROW(statement, type))
 #define ASSERT_ANY_THROW(...) ZKTEST_GTEST_ASSERT_(EXPECT_ANY_THROW(__VA_ARGS__))
 #define ASSERT_NO_THROW(...) ZKTEST_GTEST_ASSERT_(EXPECT_NO_THROW(__VA_ARGS__))

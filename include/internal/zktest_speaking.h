@@ -50,21 +50,19 @@ void guardedCheck_(const char* file, int line, bool fatal, const char* text, con
 // std::exception, or a thrown string).
 ZKQE_API bool currentExceptionSays_(const char* message);
 
-// THROWS_WITH(statement, "message"), and with a type the exception must be.
-struct AnyException_ {};
+// THROWS_WITH_AS(statement, "message", Type): the exception a Type whose
+// message is `message`.
 template <class Type, class Statement>
 Outcome throwsWith_(const char* text, const Statement& statement, const char* message) {
     try {
         statement();
     } catch (...) {
         bool typed = true;
-        if constexpr (!std::is_same<Type, AnyException_>::value) {
-            try {
-                throw;
-            } catch (const Type&) {
-            } catch (...) {
-                typed = false;
-            }
+        try {
+            throw;
+        } catch (const Type&) {
+        } catch (...) {
+            typed = false;
         }
         if (typed && currentExceptionSays_(message))
             return {nullptr};

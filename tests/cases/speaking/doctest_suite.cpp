@@ -67,6 +67,29 @@ TEST_CASE("exceptions") {
     REQUIRE_THROWS_AS(numbers.at(1), std::out_of_range);
 }
 
+TEST_CASE("thrown messages" * doctest::test_suite("errors")) {
+    CHECK_THROWS_WITH(throw std::runtime_error("bad input"), "bad");
+    CHECK_THROWS_WITH(throw std::runtime_error("bad"), "bad");
+    CHECK_THROWS_WITH_AS(throw std::runtime_error("bad"), "bad", std::logic_error);
+    CHECK_THROWS_WITH_AS(throw std::logic_error("bad"), "bad", std::logic_error);
+}
+
+TEST_CASE("skipped by its decorator" * doctest::skip()) {
+    CHECK(false);
+}
+
+SCENARIO("a ring fills") {
+    GIVEN("an empty ring") {
+        std::vector<int> ring;
+        WHEN("one is pushed") {
+            ring.push_back(1);
+            THEN("it holds two") {
+                CHECK(ring.size() == 2);
+            }
+        }
+    }
+}
+
 TEST_CASE("approximately") {
     CHECK(0.1 + 0.2 == doctest::Approx(0.3));
     CHECK(1.0 == doctest::Approx(1.1));

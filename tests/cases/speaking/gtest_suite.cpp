@@ -36,6 +36,8 @@ TEST(Values, Compare) {
     EXPECT_STRNE(kName, "ring");
     EXPECT_STRCASEEQ("RING", kName);
     EXPECT_NEAR(1.0, 1.2, 0.1);
+    EXPECT_DOUBLE_EQ(0.1 + 0.2, 0.3);
+    EXPECT_FLOAT_EQ(1.0f, 1.0001f);
     expectPositive(-1);
     ASSERT_EQ(twice(1), 3);
     ADD_FAILURE() << "not reached";
