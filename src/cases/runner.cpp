@@ -66,10 +66,19 @@ std::string programName(const char* argv0) {
     return name.empty() ? "zktest" : name;
 }
 
+// The running cases' tracker, for failures on any of a case's threads.
+std::atomic<const SectionTracker*> sections{nullptr};
+
 // Every failed check: echoed on the console and kept for the run's outputs.
+// The section is the tracker's: the report's step tag stays on a section
+// after it ends, and on the last section of the case before.
 void onFailure(const FailureNotice& notice) {
-    consoleFailure(notice);
-    recordFailure(notice.tag, notice.fileName, notice.lineNumber, notice.stepTag);
+    const SectionTracker* tracker = sections.load(std::memory_order_acquire);
+    const std::string section = tracker != nullptr ? tracker->section() : "";
+    FailureNotice told = notice;
+    told.stepTag = section.c_str();
+    consoleFailure(told);
+    recordFailure(notice.tag, notice.fileName, notice.lineNumber, told.stepTag);
 }
 
 // What the exit handler needs to say who called exit(): the run between
@@ -99,6 +108,7 @@ public:
     }
 
     void runTest() override {
+        sections.store(&tracker_, std::memory_order_release);
         setActiveSectionTracker(&tracker_);
         try {
             for (const RegisteredCase* registered : cases_)
@@ -191,10 +201,17 @@ private:
         return false;
     }
 
+    // The failure that ended the run, and the note that says so.
     void markLastFailure(FailureKind kind) {
-        ZKQEMutexGuard guard(mutex);
-        if (!results.back().failures.empty())
+        CaseFailure last;
+        {
+            ZKQEMutexGuard guard(mutex);
+            if (results.back().failures.empty())
+                return;
             results.back().failures.back().kind = kind;
+            last = results.back().failures.back();
+        }
+        consoleStopped(results.back().name, last);
     }
 
     std::vector<const RegisteredCase*> cases_;
@@ -485,11 +502,14 @@ int zktest::runCases(int argc, char** argv) {
     failureListener.store(&onFailure);
     const int failures = runner.go();
     failureListener.store(nullptr);
+    sections.store(nullptr, std::memory_order_release);
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
-                    failed, elapsed.count()});
+    consoleSummary(name,
+                   {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
+                    failed, elapsed.count()},
+                   runner.results);
     const char* xml = std::getenv("XML_OUTPUT_FILE");
     const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
     if (!xmlWritten)
