@@ -20,6 +20,7 @@
 #include "cases/junit_output.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
+#include "cases/tap_output.h"
 
 #include <algorithm>
 #include <atomic>
@@ -48,6 +49,7 @@ constexpr const char* kUsage =
     "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
+    "  --tap[=FILE]    TAP version 14 on standard output, or into FILE\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -124,6 +126,8 @@ public:
     int casesFailed = 0;
     std::vector<CaseResult> results;
     int casesSkipped = 0;
+    // Where each case's TAP test point goes as it ends; null: no TAP.
+    std::FILE* tap = nullptr;
 
 private:
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
@@ -161,6 +165,7 @@ private:
         } catch (const tooManyFailures&) {
             ++casesFailed;
             endCase(start);
+            writeTapPoint();
             throw;
         }
         endCase(start);
@@ -170,6 +175,12 @@ private:
             ++casesSkipped, results.back().skipped = true;
         else
             ++casesPassed;
+        writeTapPoint();
+    }
+
+    void writeTapPoint() {
+        if (tap != nullptr)
+            zkqe::writeTapPoint(tap, results.size(), results.back());
     }
 
     void endCase(std::chrono::steady_clock::time_point start) {
@@ -492,8 +503,23 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
+    // Opened before the run, so a name that cannot be written stops it
+    // like a bad option.
+    std::FILE* tap = nullptr;
+    if (options.tap) {
+        tap = options.tapFile.empty() ? stdout : qe_fopen(options.tapFile.c_str(), "w");
+        if (tap == nullptr) {
+            std::fprintf(stderr, "%s: --tap=%s: cannot write it\n", name.c_str(),
+                         options.tapFile.c_str());
+            return 2;
+        }
+    }
     armSafetyNets(name, options);
-    CaseRunner runner(name, options, shardOf(selected, options));
+    const std::vector<const RegisteredCase*> shard = shardOf(selected, options);
+    CaseRunner runner(name, options, shard);
+    runner.tap = tap;
+    if (tap != nullptr)
+        writeTapPlan(tap, shard.size());
     runner.maxFailures(static_cast<int>(options.maxFailures));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
@@ -510,11 +536,21 @@ int zktest::runCases(int argc, char** argv) {
                    {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
                     failed, elapsed.count()},
                    runner.results);
+    if (tap != nullptr && runner.results.size() < shard.size())
+        writeTapBailOut(tap, "the run ended at the failure limit, " +
+                                 std::to_string(options.maxFailures));
+    if (tap != nullptr && tap != stdout)
+        std::fclose(tap);
     const char* xml = std::getenv("XML_OUTPUT_FILE");
     const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
     if (!xmlWritten)
         std::fprintf(stderr, "%s: cannot write %s\n", name.c_str(), xml);
     markRunFinished();
+    // TAP on standard output is read by a harness that takes each case's
+    // verdict from it and an exit status other than 0 as a broken program:
+    // only a run cut short fails the process then.
+    if (options.tap && options.tapFile.empty())
+        return runner.results.size() == shard.size() && xmlWritten ? 0 : 1;
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// A program of cases for the runner's outputs (console, GitHub
+// A program of cases for the runner's outputs (console, TAP, GitHub
 // Actions): one passes, one stops at a fatal check inside a section, one
 // skips; the hidden rows of a table fail in one shared helper, as a
 // table-driven test does, so only the case names tell their failures apart.
