@@ -59,7 +59,12 @@ RunnerOptions model(const std::vector<std::string>& words) {
             out.help = true;
         else if (w == "-A")
             out.append = true;
-        else {
+        else if (w == "--tap" || w.rfind("--tap=", 0) == 0) {
+            // A file only after '=': the next word is never taken.
+            out.tap = true;
+            out.error = w == "--tap=" ? "--tap= needs a value" : "";
+            out.tapFile = w.size() > 6 ? w.substr(6) : out.tapFile;
+        } else {
             std::string name;
             std::string value;
             bool glued = false;
@@ -127,7 +132,8 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.outputDir == b.outputDir && a.machineId == b.machineId &&
            a.compilerId == b.compilerId && a.crashTarget == b.crashTarget &&
            a.alarmSeconds == b.alarmSeconds && a.append == b.append &&
-           a.maxFailures == b.maxFailures && a.error == b.error;
+           a.maxFailures == b.maxFailures && a.error == b.error && a.tap == b.tap &&
+           a.tapFile == b.tapFile;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -138,7 +144,8 @@ std::string pickWord(FuzzedDataProvider& data) {
             "-O -D -M -C -L -G -A -h -? --help --list --list-names --list-tests --shard-count "
             "--shard-index=1 --max-failures --max-failures=0 --verbose --filter --filter= -Ox "
             "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
-            "18446744073709551617 build-Debug/a clang-O2 Dual-Core");
+            "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
+            "--tapx");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

@@ -35,6 +35,7 @@ struct CaseResult {
     double seconds = 0;
     std::vector<CaseFailure> failures; // in the report's order
     bool skipped = false;              // ended by a skip, with no failure before it
+    std::string skipReason;            // what the skip said
 };
 
 // The case whose failures the listener records now; null between cases.
@@ -42,6 +43,8 @@ struct CaseResult {
 void recordFailuresInto(CaseResult* result);
 // Records one failure into the current case (see recordFailuresInto).
 void recordFailure(const char* text, const char* file, int line, const char* section);
+// Keeps what a skip of the current case said.
+void recordSkip(const char* why);
 
 } // namespace zkqe
 

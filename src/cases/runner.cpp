@@ -21,6 +21,7 @@
 #include "cases/junit_output.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
+#include "cases/tap_output.h"
 
 #include <algorithm>
 #include <atomic>
@@ -49,6 +50,7 @@ constexpr const char* kUsage =
     "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
+    "  --tap[=FILE]    TAP version 14 on standard output, or into FILE\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -67,10 +69,19 @@ std::string programName(const char* argv0) {
     return name.empty() ? "zktest" : name;
 }
 
+// The running cases' tracker, for failures on any of a case's threads.
+std::atomic<const SectionTracker*> sections{nullptr};
+
 // Every failed check: echoed on the console and kept for the run's outputs.
+// The section is the tracker's: the report's step tag stays on a section
+// after it ends, and on the last section of the case before.
 void onFailure(const FailureNotice& notice) {
-    consoleFailure(notice);
-    recordFailure(notice.tag, notice.fileName, notice.lineNumber, notice.stepTag);
+    const SectionTracker* tracker = sections.load(std::memory_order_acquire);
+    const std::string section = tracker != nullptr ? tracker->section() : "";
+    FailureNotice told = notice;
+    told.stepTag = section.c_str();
+    consoleFailure(told);
+    recordFailure(notice.tag, notice.fileName, notice.lineNumber, told.stepTag);
 }
 
 // What the exit handler needs to say who called exit(): the run between
@@ -100,6 +111,7 @@ public:
     }
 
     void runTest() override {
+        sections.store(&tracker_, std::memory_order_release);
         setActiveSectionTracker(&tracker_);
         HookPlan hooks(cases_, registeredHooks());
         try {
@@ -126,6 +138,11 @@ public:
     int casesFailed = 0;
     std::vector<CaseResult> results;
     int casesSkipped = 0;
+    // Where each case's TAP test point goes as it ends; null: no TAP.
+    std::FILE* tap = nullptr;
+    std::size_t tapPoints = 0;
+    // The cases that ran to their verdict, or were refused one.
+    std::size_t casesEnded = 0;
 
 private:
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
@@ -157,16 +174,25 @@ private:
             } while (!tracker_.caseFinished() && !skipped_);
         } catch (const tooManyFailures&) {
             ++casesFailed;
+            ++casesEnded;
             endCase(start);
+            writeTapPoint();
             throw;
         }
         endCase(start);
+        ++casesEnded;
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else if (skipped_)
             ++casesSkipped, results.back().skipped = true;
         else
             ++casesPassed;
+        writeTapPoint();
+    }
+
+    void writeTapPoint() {
+        if (tap != nullptr)
+            zkqe::writeTapPoint(tap, ++tapPoints, results.back());
     }
 
     // The record the failures from now on go to.
@@ -206,6 +232,8 @@ private:
         const bool passed = detectedErrors_ == failuresBefore;
         if (passed)
             results.pop_back();
+        else
+            writeTapPoint();
         return passed;
     }
 
@@ -217,6 +245,8 @@ private:
         assertTrue(why.c_str(), registered.file, registered.line, false, nullptr);
         recordFailuresInto(nullptr);
         ++casesFailed;
+        ++casesEnded;
+        writeTapPoint();
     }
 
     void endCase(std::chrono::steady_clock::time_point start) {
@@ -253,10 +283,17 @@ private:
         markLastFailure(FailureKind::exception);
     }
 
+    // The failure that ended the run, and the note that says so.
     void markLastFailure(FailureKind kind) {
-        ZKQEMutexGuard guard(mutex);
-        if (!results.back().failures.empty())
+        CaseFailure last;
+        {
+            ZKQEMutexGuard guard(mutex);
+            if (results.back().failures.empty())
+                return;
             results.back().failures.back().kind = kind;
+            last = results.back().failures.back();
+        }
+        consoleStopped(results.back().name, last);
     }
 
     std::vector<const RegisteredCase*> cases_;
@@ -538,8 +575,26 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
+    // Opened before the run, so a name that cannot be written stops it
+    // like a bad option.
+    std::FILE* tap = nullptr;
+    if (options.tap) {
+        tap = options.tapFile.empty() ? stdout : qe_fopen(options.tapFile.c_str(), "w");
+        if (tap == nullptr) {
+            std::fprintf(stderr, "%s: --tap=%s: cannot write it\n", name.c_str(),
+                         options.tapFile.c_str());
+            return 2;
+        }
+    }
     armSafetyNets(name, options);
-    CaseRunner runner(name, options, shardOf(selected, options));
+    const std::vector<const RegisteredCase*> shard = shardOf(selected, options);
+    CaseRunner runner(name, options, shard);
+    runner.tap = tap;
+    const bool planFirst = registeredHooks().empty();
+    if (tap != nullptr)
+        writeTapVersion(tap);
+    if (tap != nullptr && planFirst)
+        writeTapPlan(tap, shard.size());
     runner.maxFailures(static_cast<int>(options.maxFailures));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
@@ -548,16 +603,32 @@ int zktest::runCases(int argc, char** argv) {
     failureListener.store(&onFailure);
     const int failures = runner.go();
     failureListener.store(nullptr);
+    sections.store(nullptr, std::memory_order_release);
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
-                    failed, elapsed.count()});
+    consoleSummary(name,
+                   {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
+                    failed, elapsed.count()},
+                   runner.results);
+    const bool cutShort = runner.casesEnded < shard.size();
+    if (tap != nullptr && cutShort)
+        writeTapBailOut(tap, "the run ended at the failure limit, " +
+                                 std::to_string(options.maxFailures));
+    else if (tap != nullptr && !planFirst)
+        writeTapPlan(tap, runner.tapPoints);
+    if (tap != nullptr && tap != stdout)
+        std::fclose(tap);
     const char* xml = std::getenv("XML_OUTPUT_FILE");
     const bool xmlWritten = xml == nullptr || *xml == '\0' || writeJunit(xml, name, runner.results);
     if (!xmlWritten)
         std::fprintf(stderr, "%s: cannot write %s\n", name.c_str(), xml);
     markRunFinished();
+    // TAP on standard output is read by a harness that takes each case's
+    // verdict from it and an exit status other than 0 as a broken program:
+    // only a run cut short fails the process then.
+    if (options.tap && options.tapFile.empty())
+        return !cutShort && xmlWritten ? 0 : 1;
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;
 }

@@ -8,7 +8,9 @@ namespace zkqe {
 
 namespace {
 
-enum class Kind { flag, text, number };
+// A flag with a value takes it only after '=' ("--tap=run.tap"), so the word
+// after it stays a filter term.
+enum class Kind { flag, text, number, flagWithValue };
 
 struct Option {
     const char* name;
@@ -39,6 +41,7 @@ constexpr Option kOptions[] = {
     {"--max-failures", Kind::number, nullptr, nullptr, &RunnerOptions::maxFailures, 0},
     {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
     {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
+    {"--tap", Kind::flagWithValue, &RunnerOptions::tap, &RunnerOptions::tapFile},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",
@@ -109,8 +112,12 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
             options.error = "unknown option " + word;
             continue;
         }
-        if (option->kind == Kind::flag) {
+        if (option->kind == Kind::flag || option->kind == Kind::flagWithValue) {
             options.*(option->flag) = true;
+            if (glued != nullptr && *glued == '\0')
+                options.error = std::string(option->name) + "= needs a value";
+            else if (glued != nullptr)
+                options.*(option->text) = glued;
             continue;
         }
         std::string value;

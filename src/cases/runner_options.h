@@ -35,6 +35,9 @@ struct RunnerOptions {
     unsigned shardCount = 0;
     unsigned shardIndex = 0;
     bool shardIndexGiven = false;
+    // TAP on standard output, or into tapFile when that is given.
+    bool tap = false;
+    std::string tapFile;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;
