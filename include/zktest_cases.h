@@ -94,6 +94,10 @@ ZKQE_API std::string declaredName_(const char* declaration);
 // parameterised test and its instantiations).
 ZKQE_API bool registerLateCases(void (*registerCases)());
 
+// For the headers that speak other frameworks' macros: the runner reads that
+// framework's flags too (1 GoogleTest, 2 Catch2, 4 doctest).
+ZKQE_API bool speakDialect_(unsigned dialect);
+
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
 // `suite` (null: of the program).

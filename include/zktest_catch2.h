@@ -190,4 +190,7 @@ struct Session {
 
 using Catch::Approx;
 
+// The runner reads the framework's flags in every program that includes this.
+[[maybe_unused]] static const bool zktestCatch2Flags_ = ::zktest::speakDialect_(2);
+
 #endif

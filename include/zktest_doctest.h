@@ -208,4 +208,7 @@ private:
 
 } // namespace doctest
 
+// The runner reads the framework's flags in every program that includes this.
+[[maybe_unused]] static const bool zktestDoctestFlags_ = ::zktest::speakDialect_(4);
+
 #endif

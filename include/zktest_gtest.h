@@ -152,6 +152,13 @@ bool gtestSuiteHooks_(const char* suite, const char* file, int line) {
     return true;
 }
 
+// A test whose suite or name starts with DISABLED_ is hidden: it runs only
+// when asked for (--gtest_also_run_disabled_tests, or a filter of zktest's).
+inline const char* gtestTags_(const char* suite, const char* name) {
+    const auto disabled = [](const char* text) { return std::strncmp(text, "DISABLED_", 9) == 0; };
+    return disabled(suite) || disabled(name) ? "[.]" : nullptr;
+}
+
 // C strings by their text, null equal only to null; `blind` to case.
 ZKQE_API bool gtestSameText_(const char* a, const char* b, bool blind);
 inline Outcome gtestStrings_(const char* text, const char* a, const char* b, bool equal,
@@ -284,7 +291,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
     namespace {                                                                                    \
     const bool ZKTEST_CASES_CAT(ZKTEST_GTEST_CLASS_(suite, name), Registered_) =                   \
         ::zktest::registerSuiteCase(&ZKTEST_GTEST_CLASS_(suite, name)::zktestRun_, __FILE__,       \
-                                    __LINE__, #suite, #name) &&                                    \
+                                    __LINE__, #suite, #name,                                       \
+                                    ::zktest::gtestTags_(#suite, #name)) &&                        \
         ::zktest::gtestSuiteHooks_<Fixture, ZKTEST_GTEST_CLASS_(suite, name)>(#suite, __FILE__,    \
                                                                               __LINE__);           \
     }                                                                                              \
@@ -414,5 +422,8 @@ inline void testing::InitGoogleTest(int* argc, char** argv) {
 inline void testing::InitGoogleTest() {}
 #define RUN_ALL_TESTS()                                                                            \
     ::zktest::runCases(::zktest::gtestCommandLine_().first, ::zktest::gtestCommandLine_().second)
+
+// The runner reads the framework's flags in every program that includes this.
+[[maybe_unused]] static const bool zktestGtestFlags_ = ::zktest::speakDialect_(1);
 
 #endif

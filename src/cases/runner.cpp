@@ -17,6 +17,7 @@
 #include "cases/case_registry.h"
 #include "cases/case_results.h"
 #include "cases/console.h"
+#include "cases/foreign_flags.h"
 #include "cases/hook_plan.h"
 #include "cases/junit_output.h"
 #include "cases/runner_options.h"
@@ -349,6 +350,19 @@ void listTests(const std::vector<RegisteredCase>& cases) {
     std::printf("%s\n", kTestListEnd);
 }
 
+// GoogleTest's listing, which its test drivers parse: each suite's line
+// ("Suite.") whenever the suite changes, then its cases' names indented.
+void listCasesAsGtest(const std::vector<const RegisteredCase*>& cases) {
+    const std::string* suite = nullptr;
+    for (const RegisteredCase* registered : cases) {
+        if (suite == nullptr || *suite != registered->suite)
+            std::printf("%s.\n", registered->suite.c_str());
+        suite = &registered->suite;
+        const std::size_t skip = suite->empty() ? 0 : suite->size() + 1;
+        std::printf("  %s\n", registered->name.c_str() + skip);
+    }
+}
+
 void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) {
     for (const RegisteredCase* registered : cases) {
         if (namesOnly) {
@@ -522,7 +536,18 @@ void armSafetyNets(const std::string& program, const RunnerOptions& options) {
 int zktest::runCases(int argc, char** argv) {
     using namespace zkqe;
     const auto start = std::chrono::steady_clock::now();
-    RunnerOptions options = parseRunnerArguments(argc, argv);
+    // A program that speaks another framework's macros reads its flags too.
+    ForeignTranslation foreign;
+    std::vector<char*> words(argv, argv + argc);
+    if (spokenDialects() != 0) {
+        foreign = translateForeignFlags({argv, argv + argc}, spokenDialects());
+        words.clear();
+        for (std::string& word : foreign.words)
+            words.push_back(&word[0]);
+    }
+    RunnerOptions options = parseRunnerArguments(static_cast<int>(words.size()), words.data());
+    if (!foreign.error.empty())
+        options.error = foreign.error;
     const std::string name = programName(argc > 0 ? argv[0] : nullptr);
     if (options.error.empty())
         readTestEnvironment(options);
@@ -563,7 +588,10 @@ int zktest::runCases(int argc, char** argv) {
 
     // A filter that selects nothing is as wrong in a listing as in a run.
     if ((options.list || options.listNames) && (!selected.empty() || !options.filterGiven)) {
-        listCases(selected, options.listNames);
+        if (foreign.gtestListing)
+            listCasesAsGtest(selected);
+        else
+            listCases(selected, options.listNames);
         return 0;
     }
     if (selected.empty()) {

@@ -59,6 +59,10 @@ TEST(Values, ExplicitOutcomes) {
     ADD_FAILURE() << "not reached";
 }
 
+TEST(Values, DISABLED_NeverRun) {
+    ADD_FAILURE() << "disabled";
+}
+
 TEST(Values, Skipped) {
     GTEST_SKIP() << "not today";
     ADD_FAILURE() << "not reached";
