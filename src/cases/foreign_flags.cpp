@@ -152,8 +152,15 @@ bool Reader::gtest(const std::string& word) {
             sayWith("--junit", "test_detail.xml");
     } else if (key == "fail_fast") {
         say({"--max-failures", "1"});
-    } else if (key == "repeat" || key == "shuffle" || key == "random_seed") {
-        refuse(word, "not spoken yet: every case runs once, in order");
+    } else if (key == "repeat") {
+        // GoogleTest's -1, for ever, has no counterpart.
+        sayWith("--repeat", text);
+    } else if (key == "shuffle") {
+        say({"--shuffle"});
+    } else if (key == "random_seed") {
+        // 0 is GoogleTest's "a new seed each run".
+        if (text != "0")
+            sayWith("--seed", text);
     } else if (key == "color" || key == "brief" || key == "print_time" || key == "print_utf8" ||
                key == "break_on_failure" || key == "catch_exceptions" ||
                key == "stack_trace_depth" || key == "throw_on_failure" ||
@@ -185,8 +192,16 @@ bool Reader::catch2(const std::string& word) {
     } else if (word == "-d" || word == "--durations" || word == "--use-colour" || word == "-w" ||
                word == "--warn") {
         value(word, word.size(), &text);
+    } else if (word == "--order" || startsWith(word, "--order=")) {
+        if (value(word, 7, &text) && text == "rand")
+            say({"--shuffle"});
+        else if (text != "decl")
+            refuse(word, "only decl and rand orders are spoken");
+    } else if (word == "--rng-seed" || startsWith(word, "--rng-seed=")) {
+        if (value(word, 10, &text) && text != "time")
+            sayWith("--seed", text);
     } else if (word == "-c" || word == "--section" || word == "-e" || word == "--nothrow" ||
-               word == "--order" || word == "--rng-seed" || word == "-#") {
+               word == "-#") {
         refuse(word, "not spoken: zktest runs every section, every check, in order");
     } else {
         return false;
@@ -220,6 +235,12 @@ bool Reader::doctest(std::string word) {
         reportOut = text;
     else if (key == "-aa" || key == "--abort-after")
         sayWith("--max-failures", text);
+    else if ((key == "-ob" || key == "--order-by") && text == "rand")
+        say({"--shuffle"});
+    else if ((key == "-ob" || key == "--order-by") && text == "file")
+        ; // The order of the files: zktest's own.
+    else if (key == "-rs" || key == "--rand-seed")
+        sayWith("--seed", text);
     else if (key == "-s" || key == "--success" || key == "-nv" || key == "--no-version" ||
              key == "-nc" || key == "--no-colors" || key == "-d" || key == "--duration" ||
              key == "-ni" || key == "--no-intro" || key == "-npf" || key == "--no-path-filenames")

@@ -29,9 +29,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,9 @@ constexpr const char* kUsage =
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
     "  --tap[=FILE]    TAP version 14 on standard output, or into FILE\n"
+    "  --repeat N      runs the selected cases N times over\n"
+    "  --shuffle       in an order drawn from --seed S (a new seed, printed,\n"
+    "                  when none is given)\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -432,6 +437,30 @@ std::vector<const RegisteredCase*> shardOf(const std::vector<const RegisteredCas
     return shard;
 }
 
+// The shard's cases in the order they run: shuffled when asked, by a
+// generator of our own (splitmix64 and Fisher-Yates), so one seed gives one
+// order on every platform; then the whole order repeated, as a repetition
+// of the run.
+std::vector<const RegisteredCase*> runOrder(std::vector<const RegisteredCase*> cases,
+                                            const RunnerOptions& options) {
+    if (options.shuffle) {
+        std::uint64_t state = options.seed;
+        const auto next = [&state] {
+            std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            return z ^ (z >> 31);
+        };
+        for (std::size_t i = cases.size(); i > 1; --i)
+            std::swap(cases[i - 1], cases[next() % i]);
+    }
+    std::vector<const RegisteredCase*> runs;
+    runs.reserve(cases.size() * options.repeat);
+    for (unsigned i = 0; i < options.repeat; ++i)
+        runs.insert(runs.end(), cases.begin(), cases.end());
+    return runs;
+}
+
 // -D names a folder the run writes into; one that is missing is refused
 // before anything runs rather than made, so a mistyped name is seen.
 bool isFolder(const std::string& path) {
@@ -615,7 +644,12 @@ int zktest::runCases(int argc, char** argv) {
         }
     }
     armSafetyNets(name, options);
-    const std::vector<const RegisteredCase*> shard = shardOf(selected, options);
+    // A shuffled run always says its seed, so that its order can be run again.
+    if (options.shuffle && !options.seedGiven)
+        options.seed = static_cast<unsigned>(std::random_device()());
+    if (options.shuffle)
+        std::fprintf(stderr, "%s: shuffled with --seed %u\n", name.c_str(), options.seed);
+    const std::vector<const RegisteredCase*> shard = runOrder(shardOf(selected, options), options);
     CaseRunner runner(name, options, shard);
     runner.tap = tap;
     const bool planFirst = registeredHooks().empty();

@@ -42,6 +42,9 @@ constexpr Option kOptions[] = {
     {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
     {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
     {"--tap", Kind::flagWithValue, &RunnerOptions::tap, &RunnerOptions::tapFile},
+    {"--repeat", Kind::number, nullptr, nullptr, &RunnerOptions::repeat, 1, " of runs"},
+    {"--shuffle", Kind::flag, &RunnerOptions::shuffle, nullptr},
+    {"--seed", Kind::number, nullptr, nullptr, &RunnerOptions::seed, 0},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",
@@ -139,6 +142,8 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
                                 " to 4294967295";
             else if (option->number == &RunnerOptions::shardIndex)
                 options.shardIndexGiven = true;
+            else if (option->number == &RunnerOptions::seed)
+                options.seedGiven = true;
         } else if (option->text == &RunnerOptions::filter) {
             addFilterTerms(options, value);
         } else {
