@@ -24,8 +24,20 @@
 #include "zktest_checks.h"
 #include "zktest_matchers.h"
 
+// The standard headers GoogleTest's own header brings, which suites come to
+// rely on without naming them.
+#include <cassert>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <ostream>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
