@@ -39,10 +39,8 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <new>
 #include <string>
-#include <type_traits>
-#include <utility>
-#include <vector>
 
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
@@ -155,13 +153,13 @@ inline std::string suitePath_(const char* outer, const char* name) {
 // A fixture's setUp() and tearDown(), when it has them, around each run of a
 // body: tearDown() also after a fatal check, an exception or a skip, so that
 // what setUp() took is given back; a fatal check in setUp() skips the body.
-template <class Case, class = void> struct HasSetUp_ : std::false_type {};
+template <class Case, class = void> struct HasSetUp_ : detail::False {};
 template <class Case>
-struct HasSetUp_<Case, std::void_t<decltype(std::declval<Case&>().setUp())>> : std::true_type {};
-template <class Case, class = void> struct HasTearDown_ : std::false_type {};
+struct HasSetUp_<Case, detail::VoidT<decltype(detail::declval<Case&>().setUp())>> : detail::True {};
+template <class Case, class = void> struct HasTearDown_ : detail::False {};
 template <class Case>
-struct HasTearDown_<Case, std::void_t<decltype(std::declval<Case&>().tearDown())>>
-    : std::true_type {};
+struct HasTearDown_<Case, detail::VoidT<decltype(detail::declval<Case&>().tearDown())>>
+    : detail::True {};
 
 template <class Case, class Body> void runCaseBody_(Case& fixture, const Body& body) {
     if constexpr (HasTearDown_<Case>::value) {
@@ -199,8 +197,21 @@ bool registerTypedCases_(const char* list, const char* file, int line, const cha
     return true;
 }
 
+// A family's values, copied once at registration and kept for the program's
+// life, as its cases are; no standard container, so that a file of cases
+// compiles quickly.
 template <class Value> struct ValueFamily_ {
-    std::vector<Value> values;
+    template <class List> ValueFamily_(const List& list, std::string name) : parameter(name) {
+        for (const auto& value : list)
+            (void)value, ++size;
+        Value* copies = static_cast<Value*>(::operator new(sizeof(Value) * (size + 1)));
+        std::size_t at = 0;
+        for (const auto& value : list)
+            new (copies + at++) Value(value);
+        values = copies;
+    }
+    const Value* values = nullptr;
+    std::size_t size = 0;
     std::string parameter;
 };
 
@@ -219,27 +230,30 @@ template <class Case, class Value, class List>
 bool registerValueFamily_(const List& list, const char* declaration, const char* file, int line,
                           const char* suite, const char* name, const char* tags = nullptr) {
     // One family per case: Case is the case's own class.
-    static const ValueFamily_<Value> family{std::vector<Value>(std::begin(list), std::end(list)),
-                                            declaredName_(declaration)};
-    for (std::size_t i = 0; i < family.values.size(); ++i)
+    static const ValueFamily_<Value> family(list, declaredName_(declaration));
+    for (std::size_t i = 0; i < family.size; ++i)
         registerCaseVariant(&runValueCase_<Case, Value>, &family, i, file, line, suite, name,
                             ("/" + std::to_string(i)).c_str(), tags);
     return true;
 }
+// The type of a parameter's values: "const std::string&" holds std::string.
+template <class T> struct ParameterValue_ { using type = detail::DecayT<T>; };
+template <class T> struct ParameterValue_<T&> : ParameterValue_<T> {};
+template <class T> struct ParameterValue_<T&&> : ParameterValue_<T> {};
 template <class Case, class Parameter, class List>
 bool registerValueCases_(void (Case::*)(Parameter), const List& list, const char* declaration,
                          const char* file, int line, const char* suite, const char* name,
                          const char* tags = nullptr) {
-    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
-                                                               name, tags);
+    return registerValueFamily_<Case, typename ParameterValue_<Parameter>::type>(
+        list, declaration, file, line, suite, name, tags);
 }
 template <class Case, class Parameter>
 bool registerValueCases_(void (Case::*)(Parameter),
-                         std::initializer_list<std::decay_t<Parameter>> list,
+                         std::initializer_list<typename ParameterValue_<Parameter>::type> list,
                          const char* declaration, const char* file, int line, const char* suite,
                          const char* name, const char* tags = nullptr) {
-    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
-                                                               name, tags);
+    return registerValueFamily_<Case, typename ParameterValue_<Parameter>::type>(
+        list, declaration, file, line, suite, name, tags);
 }
 
 } // namespace zktest
