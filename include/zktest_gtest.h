@@ -173,15 +173,37 @@ inline const char* gtestTags_(const char* suite, const char* name) {
 
 // C strings by their text, null equal only to null; `blind` to case.
 ZKQE_API bool gtestSameText_(const char* a, const char* b, bool blind);
-inline Outcome gtestStrings_(const char* text, const char* a, const char* b, bool equal,
-                             bool blind) {
+// Wide strings the same way; a letter is folded only when it is ASCII.
+inline bool gtestSameText_(const wchar_t* a, const wchar_t* b, bool blind) {
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    const auto fold = [blind](wchar_t c) {
+        return blind && c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    };
+    for (; *a != L'\0' && *b != L'\0'; ++a, ++b)
+        if (fold(*a) != fold(*b))
+            return false;
+    return *a == *b;
+}
+inline std::string gtestPrintable_(const char* text) {
+    return text != nullptr ? text : "(null)";
+}
+// A wide string's ASCII as it is, anything else as '?'.
+inline std::string gtestPrintable_(const wchar_t* text) {
+    std::string out = text != nullptr ? "" : "(null)";
+    for (; text != nullptr && *text != L'\0'; ++text)
+        out += *text > 0 && *text < 128 ? static_cast<char>(*text) : '?';
+    return out;
+}
+template <class Char>
+Outcome gtestStrings_(const char* text, const Char* a, const Char* b, bool equal, bool blind) {
     if (gtestSameText_(a, b, blind) == equal)
         return {nullptr};
     Outcome outcome = textFailure(text);
     outcome.failure->append(" (");
-    appendAny(*outcome.failure, a);
+    appendAny(*outcome.failure, gtestPrintable_(a));
     outcome.failure->append(" vs ");
-    appendAny(*outcome.failure, b);
+    appendAny(*outcome.failure, gtestPrintable_(b));
     outcome.failure->append(")");
     return outcome;
 }
