@@ -110,6 +110,10 @@ ZKQE_API int runCases(int argc, char** argv);
 // The folder for a test's scratch files: TEST_TMPDIR when a test driver
 // (Bazel) names one, else the system's temporary folder.
 ZKQE_API std::string tempDir();
+// What ends a case's every run at once: none of its other sections runs,
+// as doctest ends a test case at a fatal failure. Thrown after the failure
+// is reported (by the doctest-speaking header).
+struct EndCase {};
 // What ZKQE_SKIP throws: the case ends as skipped, counted apart from those
 // that passed or failed (a case that failed a check before stays failed).
 // No std::exception, so a catch of those in the code under test lets it by.

@@ -17,6 +17,7 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "zkqe_test.h"
 #include "zktest_matchers.h"
 #include "internal/zktest_speaking.h"
 
@@ -143,17 +144,55 @@ inline CaseName_ operator*(CaseName_ name, const skip& skip) {
 inline CaseName_ operator*(CaseName_ name, const description&) {
     return name;
 }
+// doctest ends a test case at its first fatal failure or exception: none of
+// its other subcases runs.
+struct EndingCase_ {
+    ::zktest::CaseFunction run;
+    const char* file;
+    int line;
+};
+inline void runEndingAtFailure_(::ZKQETest& runner, const void* context, std::size_t) {
+    const auto& ending = *static_cast<const EndingCase_*>(context);
+    try {
+        ending.run(runner);
+    } catch (const ::zktest::RequireAbort&) {
+        throw ::zktest::EndCase();
+    } catch (const ::zktest::SkipCase&) {
+        throw;
+    } catch (const ::tooManyFailures&) {
+        throw;
+    } catch (...) {
+        try {
+            ::zktest::failOnException_(ending.file, ending.line, true, "test case");
+        } catch (const ::zktest::RequireAbort&) {
+        }
+        throw ::zktest::EndCase();
+    }
+}
+inline bool registerEnding_(::zktest::CaseFunction run, const char* file, int line,
+                            const char* suite, const CaseName_& name, const std::string& variant) {
+    // Kept for the program's life, as its case is.
+    const auto* kept = new EndingCase_{run, file, line};
+    return ::zktest::registerCaseVariant(&runEndingAtFailure_, kept, 0, file, line,
+                                         name.suite ? name.suite : suite, name.name,
+                                         variant.c_str(), name.skipped ? "[.]" : nullptr);
+}
 inline bool registerCase_(::zktest::CaseFunction run, const char* file, int line, const char* suite,
                           const CaseName_& name) {
-    return ::zktest::registerSuiteCase(run, file, line, name.suite ? name.suite : suite, name.name,
-                                       name.skipped ? "[.]" : nullptr);
+    return registerEnding_(run, file, line, suite, name, "");
+}
+template <class Case> void runTyped_(::ZKQETest& runner) {
+    ::zktest::runTypedCase_<Case>(runner, nullptr, 0);
 }
 template <class Case, class... Types>
 bool registerTypedCases_(const char* list, const char* file, int line, const char* suite,
                          const CaseName_& name) {
-    return ::zktest::registerTypedCases_<Case, Types...>(list, file, line,
-                                                         name.suite ? name.suite : suite, name.name,
-                                                         name.skipped ? "[.]" : nullptr);
+    std::size_t index = 0;
+    ((registerEnding_(&runTyped_<typename Case::template Of<Types>>, file, line, suite, name,
+                      "<" + ::zktest::typeListEntry_(list, index) + ">"),
+      ++index),
+     ...);
+    return true;
 }
 
 // doctest's Approx: equal when the difference is under `epsilon` times

@@ -172,12 +172,12 @@ private:
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
-        skipped_ = false;
+        skipped_ = ended_ = false;
         try {
             do {
                 tracker_.startRun();
                 tracker_.endRun(!runOnce(registered));
-            } while (!tracker_.caseFinished() && !skipped_);
+            } while (!tracker_.caseFinished() && !skipped_ && !ended_);
         } catch (const tooManyFailures&) {
             ++casesFailed;
             ++casesEnded;
@@ -274,6 +274,9 @@ private:
             markLastFailure(FailureKind::require);
         } catch (const zktest::SkipCase&) {
             skipped_ = true; // the whole case: none of its other sections runs
+        } catch (const zktest::EndCase&) {
+            markLastFailure(FailureKind::require);
+            ended_ = true;
         } catch (...) {
             failOnCurrentException(registered.file, registered.line);
         }
@@ -305,6 +308,7 @@ private:
     std::vector<const RegisteredCase*> cases_;
     bool verbose_;
     bool skipped_ = false;
+    bool ended_ = false; // by zktest::EndCase
     SectionTracker tracker_;
 };
 

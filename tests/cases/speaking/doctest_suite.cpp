@@ -78,6 +78,26 @@ TEST_CASE("skipped by its decorator" * doctest::skip()) {
     CHECK(false);
 }
 
+// A fatal failure or an exception ends the whole test case: the subcases
+// after it never run.
+TEST_CASE("a fatal failure ends the case") {
+    SUBCASE("fatal") {
+        REQUIRE(1 == 2);
+    }
+    SUBCASE("never run") {
+        CHECK(3 == 4);
+    }
+}
+
+TEST_CASE("an exception ends the case") {
+    SUBCASE("throws") {
+        throw std::runtime_error("out");
+    }
+    SUBCASE("never run") {
+        CHECK(3 == 4);
+    }
+}
+
 SCENARIO("a ring fills") {
     GIVEN("an empty ring") {
         std::vector<int> ring;
