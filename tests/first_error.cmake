@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Compiles SOURCE, which must fail, and requires its first error to name
 # SOURCE at the line marked "the line the error names".
-execute_process(COMMAND ${COMPILER} -std=c++17 -fsyntax-only -I${INCLUDE} ${SOURCE}
+execute_process(COMMAND ${COMPILER} -std=c++17 -fsyntax-only -Wformat -Werror=format -I${INCLUDE} ${SOURCE}
   RESULT_VARIABLE status ERROR_VARIABLE errors OUTPUT_VARIABLE errors)
 file(STRINGS ${SOURCE} lines)
 set(number 0)
