@@ -59,17 +59,25 @@ RunnerOptions model(const std::vector<std::string>& words) {
             out.help = true;
         else if (w == "-A")
             out.append = true;
-        else {
+        else if (w == "--shuffle")
+            out.shuffle = true;
+        else if (w == "--tap" || w.rfind("--tap=", 0) == 0) {
+            // A file only after '=': the next word is never taken.
+            out.tap = true;
+            out.error = w == "--tap=" ? "--tap= needs a value" : "";
+            out.tapFile = w.size() > 6 ? w.substr(6) : out.tapFile;
+        } else {
             std::string name;
             std::string value;
             bool glued = false;
             if (w.rfind("--filter=", 0) == 0 || w.rfind("--shard-count=", 0) == 0 ||
-                w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0) {
+                w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0 ||
+                w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
-                       w == "--max-failures") {
+                       w == "--max-failures" || w == "--repeat" || w == "--seed") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGL").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -86,19 +94,24 @@ RunnerOptions model(const std::vector<std::string>& words) {
             if (value.empty()) {
                 out.error = name + " needs a value";
             } else if (name == "-L" || name == "--shard-count" || name == "--shard-index" ||
-                       name == "--max-failures") {
-                // -L and --shard-count count from 1, the others from 0.
-                const unsigned least = name == "-L" || name == "--shard-count" ? 1 : 0;
+                       name == "--max-failures" || name == "--repeat" || name == "--seed") {
+                // -L, --shard-count and --repeat count from 1, the others from 0.
+                const bool fromOne = name == "-L" || name == "--shard-count" || name == "--repeat";
+                const unsigned least = fromOne ? 1 : 0;
                 unsigned* number = name == "-L"              ? &out.alarmSeconds
                                    : name == "--shard-count" ? &out.shardCount
                                    : name == "--shard-index" ? &out.shardIndex
+                                   : name == "--repeat"      ? &out.repeat
+                                   : name == "--seed"        ? &out.seed
                                                              : &out.maxFailures;
+                const std::string unit = name == "-L"         ? " of seconds"
+                                         : name == "--repeat" ? " of runs"
+                                                              : "";
                 if (!modelNumber(value, least, number))
-                    out.error = name + " " + value + ": not a whole number" +
-                                (name == "-L" ? " of seconds" : "") + " from " +
+                    out.error = name + " " + value + ": not a whole number" + unit + " from " +
                                 std::to_string(least) + " to 4294967295";
-                else
-                    out.shardIndexGiven |= name == "--shard-index";
+                out.shardIndexGiven |= out.error.empty() && name == "--shard-index";
+                out.seedGiven |= out.error.empty() && name == "--seed";
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
@@ -127,7 +140,9 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.outputDir == b.outputDir && a.machineId == b.machineId &&
            a.compilerId == b.compilerId && a.crashTarget == b.crashTarget &&
            a.alarmSeconds == b.alarmSeconds && a.append == b.append &&
-           a.maxFailures == b.maxFailures && a.error == b.error;
+           a.maxFailures == b.maxFailures && a.error == b.error && a.tap == b.tap &&
+           a.tapFile == b.tapFile && a.repeat == b.repeat && a.shuffle == b.shuffle &&
+           a.seed == b.seed && a.seedGiven == b.seedGiven && a.shardIndexGiven == b.shardIndexGiven;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -138,7 +153,8 @@ std::string pickWord(FuzzedDataProvider& data) {
             "-O -D -M -C -L -G -A -h -? --help --list --list-names --list-tests --shard-count "
             "--shard-index=1 --max-failures --max-failures=0 --verbose --filter --filter= -Ox "
             "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
-            "18446744073709551617 build-Debug/a clang-O2 Dual-Core");
+            "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
+            "--tapx --repeat --repeat=0 --repeat=3 --seed --seed=7 --shuffle --shufflex");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

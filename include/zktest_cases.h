@@ -39,10 +39,8 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <new>
 #include <string>
-#include <type_traits>
-#include <utility>
-#include <vector>
 
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
@@ -94,6 +92,10 @@ ZKQE_API std::string declaredName_(const char* declaration);
 // parameterised test and its instantiations).
 ZKQE_API bool registerLateCases(void (*registerCases)());
 
+// For the headers that speak other frameworks' macros: the runner reads that
+// framework's flags too (1 GoogleTest, 2 Catch2, 4 doctest).
+ZKQE_API bool speakDialect_(unsigned dialect);
+
 using HookFunction = void (*)();
 // Registers a ZKTEST_BEFORE_ALL (`before`) or ZKTEST_AFTER_ALL hook of
 // `suite` (null: of the program).
@@ -108,6 +110,10 @@ ZKQE_API int runCases(int argc, char** argv);
 // The folder for a test's scratch files: TEST_TMPDIR when a test driver
 // (Bazel) names one, else the system's temporary folder.
 ZKQE_API std::string tempDir();
+// What ends a case's every run at once: none of its other sections runs,
+// as doctest ends a test case at a fatal failure. Thrown after the failure
+// is reported (by the doctest-speaking header).
+struct EndCase {};
 // What ZKQE_SKIP throws: the case ends as skipped, counted apart from those
 // that passed or failed (a case that failed a check before stays failed).
 // No std::exception, so a catch of those in the code under test lets it by.
@@ -151,13 +157,13 @@ inline std::string suitePath_(const char* outer, const char* name) {
 // A fixture's setUp() and tearDown(), when it has them, around each run of a
 // body: tearDown() also after a fatal check, an exception or a skip, so that
 // what setUp() took is given back; a fatal check in setUp() skips the body.
-template <class Case, class = void> struct HasSetUp_ : std::false_type {};
+template <class Case, class = void> struct HasSetUp_ : detail::False {};
 template <class Case>
-struct HasSetUp_<Case, std::void_t<decltype(std::declval<Case&>().setUp())>> : std::true_type {};
-template <class Case, class = void> struct HasTearDown_ : std::false_type {};
+struct HasSetUp_<Case, detail::VoidT<decltype(detail::declval<Case&>().setUp())>> : detail::True {};
+template <class Case, class = void> struct HasTearDown_ : detail::False {};
 template <class Case>
-struct HasTearDown_<Case, std::void_t<decltype(std::declval<Case&>().tearDown())>>
-    : std::true_type {};
+struct HasTearDown_<Case, detail::VoidT<decltype(detail::declval<Case&>().tearDown())>>
+    : detail::True {};
 
 template <class Case, class Body> void runCaseBody_(Case& fixture, const Body& body) {
     if constexpr (HasTearDown_<Case>::value) {
@@ -195,8 +201,21 @@ bool registerTypedCases_(const char* list, const char* file, int line, const cha
     return true;
 }
 
+// A family's values, copied once at registration and kept for the program's
+// life, as its cases are; no standard container, so that a file of cases
+// compiles quickly.
 template <class Value> struct ValueFamily_ {
-    std::vector<Value> values;
+    template <class List> ValueFamily_(const List& list, std::string name) : parameter(name) {
+        for (const auto& value : list)
+            (void)value, ++size;
+        Value* copies = static_cast<Value*>(::operator new(sizeof(Value) * (size + 1)));
+        std::size_t at = 0;
+        for (const auto& value : list)
+            new (copies + at++) Value(value);
+        values = copies;
+    }
+    const Value* values = nullptr;
+    std::size_t size = 0;
     std::string parameter;
 };
 
@@ -215,27 +234,30 @@ template <class Case, class Value, class List>
 bool registerValueFamily_(const List& list, const char* declaration, const char* file, int line,
                           const char* suite, const char* name, const char* tags = nullptr) {
     // One family per case: Case is the case's own class.
-    static const ValueFamily_<Value> family{std::vector<Value>(std::begin(list), std::end(list)),
-                                            declaredName_(declaration)};
-    for (std::size_t i = 0; i < family.values.size(); ++i)
+    static const ValueFamily_<Value> family(list, declaredName_(declaration));
+    for (std::size_t i = 0; i < family.size; ++i)
         registerCaseVariant(&runValueCase_<Case, Value>, &family, i, file, line, suite, name,
                             ("/" + std::to_string(i)).c_str(), tags);
     return true;
 }
+// The type of a parameter's values: "const std::string&" holds std::string.
+template <class T> struct ParameterValue_ { using type = detail::DecayT<T>; };
+template <class T> struct ParameterValue_<T&> : ParameterValue_<T> {};
+template <class T> struct ParameterValue_<T&&> : ParameterValue_<T> {};
 template <class Case, class Parameter, class List>
 bool registerValueCases_(void (Case::*)(Parameter), const List& list, const char* declaration,
                          const char* file, int line, const char* suite, const char* name,
                          const char* tags = nullptr) {
-    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
-                                                               name, tags);
+    return registerValueFamily_<Case, typename ParameterValue_<Parameter>::type>(
+        list, declaration, file, line, suite, name, tags);
 }
 template <class Case, class Parameter>
 bool registerValueCases_(void (Case::*)(Parameter),
-                         std::initializer_list<std::decay_t<Parameter>> list,
+                         std::initializer_list<typename ParameterValue_<Parameter>::type> list,
                          const char* declaration, const char* file, int line, const char* suite,
                          const char* name, const char* tags = nullptr) {
-    return registerValueFamily_<Case, std::decay_t<Parameter>>(list, declaration, file, line, suite,
-                                                               name, tags);
+    return registerValueFamily_<Case, typename ParameterValue_<Parameter>::type>(
+        list, declaration, file, line, suite, name, tags);
 }
 
 } // namespace zktest
@@ -250,9 +272,12 @@ bool registerValueCases_(void (Case::*)(Parameter),
 #define ZKTEST_CASES_CAT_(a, b) a##b
 #define ZKTEST_CASES_CAT(a, b) ZKTEST_CASES_CAT_(a, b)
 
-#define ZKTEST_CASE_WITH_BASE_(id, bases, ...)                                                     \
+// `registrar` is called as registerSuiteCase is: the headers that speak other
+// frameworks' macros read their case names their own way. `bases` in
+// parentheses.
+#define ZKTEST_CASE_REGISTERED_(id, bases, registrar, ...)                                         \
     namespace {                                                                                    \
-    struct id : bases {                                                                            \
+    struct id : ZKTEST_UNPAREN_ bases {                                                            \
         void zktestCaseBody_();                                                                    \
         static void zktestRun_(::ZKQETest& runner) {                                               \
             id body;                                                                               \
@@ -260,12 +285,12 @@ bool registerValueCases_(void (Case::*)(Parameter),
             ::zktest::runCaseBody_(body, [&body] { body.zktestCaseBody_(); });                     \
         }                                                                                          \
     };                                                                                             \
-    const bool ZKTEST_CASES_CAT(id, Registered_) = ::zktest::registerSuiteCase(&id::zktestRun_,    \
-                                                                               __FILE__, __LINE__, \
-                                                                               zktestSuiteName_(), \
-                                                                               __VA_ARGS__);       \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = registrar(&id::zktestRun_, __FILE__, __LINE__,  \
+                                                             zktestSuiteName_(), __VA_ARGS__);     \
     }                                                                                              \
     void id::zktestCaseBody_()
+#define ZKTEST_CASE_WITH_BASE_(id, bases, ...)                                                     \
+    ZKTEST_CASE_REGISTERED_(id, (bases), ::zktest::registerSuiteCase, __VA_ARGS__)
 
 // ZKTEST_CASE("name") or ZKTEST_CASE("name", "[tag]...") { body }
 #define ZKTEST_CASE(...)                                                                           \
@@ -303,13 +328,14 @@ bool registerValueCases_(void (Case::*)(Parameter),
 #define ZKTEST_CASE_TYPES(T, types, ...)                                                           \
     ZKTEST_CASE_TYPES_(ZKTEST_CASES_CAT(ZktestCase_, __COUNTER__), T, types, __VA_ARGS__)
 #define ZKTEST_CASE_TYPES_(id, T, types, ...)                                                      \
+    ZKTEST_CASE_TYPES_REGISTERED_(id, T, types, ::zktest::registerTypedCases_, __VA_ARGS__)
+#define ZKTEST_CASE_TYPES_REGISTERED_(id, T, types, registrar, ...)                                \
     namespace {                                                                                    \
     struct id {                                                                                    \
         template <class T> struct Of : ::zktest::CaseContext { void zktestCaseBody_(); };          \
     };                                                                                             \
-    const bool ZKTEST_CASES_CAT(id, Registered_) =                                                 \
-        ::zktest::registerTypedCases_<id, ZKTEST_UNPAREN_ types>(#types, __FILE__, __LINE__,       \
-                                                                 zktestSuiteName_(), __VA_ARGS__); \
+    const bool ZKTEST_CASES_CAT(id, Registered_) = registrar<id, ZKTEST_UNPAREN_ types>(           \
+        #types, __FILE__, __LINE__, zktestSuiteName_(), __VA_ARGS__);                              \
     }                                                                                              \
     template <class T> void id::Of<T>::zktestCaseBody_()
 

@@ -17,14 +17,17 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
-#include "internal/zktest_approx.h"
+#include "zktest_matchers.h"
+#include "internal/zktest_speaking.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <ostream>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 #define TEST_CASE(...) ZKTEST_CASE(__VA_ARGS__)
 #define TEST_CASE_METHOD(Fixture, ...) ZKTEST_CASE_FIXTURE(Fixture, __VA_ARGS__)
@@ -34,16 +37,23 @@
 #define TEMPLATE_TEST_CASE(name, tags, ...) ZKTEST_CASE_TYPES(TestType, (__VA_ARGS__), name, tags)
 #define GENERATE(...) ZKTEST_GENERATE(__VA_ARGS__)
 
-#define CHECK(...) ZKQE_CHECK(__VA_ARGS__)
-#define REQUIRE(...) ZKQE_REQUIRE(__VA_ARGS__)
-#define CHECK_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
-#define REQUIRE_FALSE(...) ZKQE_REQUIRE_FALSE(__VA_ARGS__)
+// An exception out of a check's expression fails that check at its line.
+#define ZKTEST_CATCH2_GUARD_(fatal, check, text)                                                   \
+    ::zktest::guardedCheck_(__FILE__, __LINE__, fatal, text, [&] { (void)check; })
+#define CHECK(...) ZKTEST_CATCH2_GUARD_(false, ZKQE_CHECK(__VA_ARGS__), #__VA_ARGS__)
+#define REQUIRE(...) ZKTEST_CATCH2_GUARD_(true, ZKQE_REQUIRE(__VA_ARGS__), #__VA_ARGS__)
+#define CHECK_FALSE(...) ZKTEST_CATCH2_GUARD_(false, ZKQE_CHECK_FALSE(__VA_ARGS__), #__VA_ARGS__)
+#define REQUIRE_FALSE(...) ZKTEST_CATCH2_GUARD_(true, ZKQE_REQUIRE_FALSE(__VA_ARGS__), #__VA_ARGS__)
 #define CHECK_THROWS(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
 #define REQUIRE_THROWS(...) ZKQE_REQUIRE_THROWS(__VA_ARGS__)
 #define CHECK_THROWS_AS(...) ZKQE_CHECK_THROWS_AS(__VA_ARGS__)
 #define REQUIRE_THROWS_AS(...) ZKQE_REQUIRE_THROWS_AS(__VA_ARGS__)
 #define CHECK_NOTHROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
 #define REQUIRE_NOTHROW(...) ZKQE_REQUIRE_NOTHROW(__VA_ARGS__)
+#define CHECK_THROWS_WITH(statement, ...) ZKQE_CHECK_THROWS_WITH(statement, __VA_ARGS__)
+#define REQUIRE_THROWS_WITH(statement, ...) ZKQE_REQUIRE_THROWS_WITH(statement, __VA_ARGS__)
+#define CHECK_THAT(value, ...) ZKQE_CHECK_THAT(value, __VA_ARGS__)
+#define REQUIRE_THAT(value, ...) ZKQE_REQUIRE_THAT(value, __VA_ARGS__)
 
 #define INFO(...) ZKQE_INFO(__VA_ARGS__)
 #define CAPTURE(...) ZKQE_CAPTURE(__VA_ARGS__)
@@ -66,6 +76,55 @@
                  (::zktest::MessageBuilder() << "" __VA_ARGS__).text.c_str())
 
 namespace Catch {
+
+enum class CaseSensitive { Yes, No };
+
+// Catch2's matchers, as zktest's: Contains on a string is a substring, on a
+// vector every element of the other; VectorContains is one element.
+namespace Matchers {
+inline ::zktest::Case letters_(CaseSensitive sensitive) {
+    return sensitive == CaseSensitive::Yes ? ::zktest::Case::sensitive
+                                           : ::zktest::Case::insensitive;
+}
+inline auto Equals(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::Equals(text, letters_(cs));
+}
+inline auto StartsWith(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::StartsWith(text, letters_(cs));
+}
+inline auto EndsWith(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::EndsWith(text, letters_(cs));
+}
+inline auto Contains(const std::string& text, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::ContainsSubstring(text, letters_(cs));
+}
+inline auto Matches(const std::string& expression, CaseSensitive cs = CaseSensitive::Yes) {
+    return ::zktest::Matches(expression, letters_(cs));
+}
+inline auto WithinAbs(double target, double margin) {
+    return ::zktest::WithinAbs(target, margin);
+}
+inline auto WithinRel(double target,
+                      double fraction = std::numeric_limits<double>::epsilon() * 100) {
+    return ::zktest::WithinRel(target, fraction);
+}
+inline auto WithinULP(double target, unsigned long long ulps) {
+    return ::zktest::WithinUlps(target, static_cast<unsigned>(ulps));
+}
+inline auto WithinULP(float target, unsigned long long ulps) {
+    return ::zktest::WithinUlps(target, static_cast<unsigned>(ulps));
+}
+template <class T> auto VectorContains(const T& element) {
+    return ::zktest::Contains(element);
+}
+template <class T> auto UnorderedEquals(const std::vector<T>& expected) {
+    return ::zktest::UnorderedEquals(expected);
+}
+template <class T, class F>
+auto Predicate(F predicate, std::string description = "matches a predicate") {
+    return ::zktest::Predicate(predicate, std::move(description));
+}
+} // namespace Matchers
 
 // Catch2's Approx: equal when within `margin` of the value, or within
 // `epsilon` times (`scale` + the magnitude of the Approx's own value).
@@ -130,5 +189,8 @@ struct Session {
 } // namespace Catch
 
 using Catch::Approx;
+
+// The runner reads the framework's flags in every program that includes this.
+[[maybe_unused]] static const bool zktestCatch2Flags_ = ::zktest::speakDialect_(2);
 
 #endif

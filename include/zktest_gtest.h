@@ -22,9 +22,22 @@
 
 #include "zktest_cases.h"
 #include "zktest_checks.h"
+#include "zktest_matchers.h"
 
+// The standard headers GoogleTest's own header brings, which suites come to
+// rely on without naming them.
+#include <cassert>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <ostream>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -151,17 +164,46 @@ bool gtestSuiteHooks_(const char* suite, const char* file, int line) {
     return true;
 }
 
+// A test whose suite or name starts with DISABLED_ is hidden: it runs only
+// when asked for (--gtest_also_run_disabled_tests, or a filter of zktest's).
+inline const char* gtestTags_(const char* suite, const char* name) {
+    const auto disabled = [](const char* text) { return std::strncmp(text, "DISABLED_", 9) == 0; };
+    return disabled(suite) || disabled(name) ? "[.]" : nullptr;
+}
+
 // C strings by their text, null equal only to null; `blind` to case.
 ZKQE_API bool gtestSameText_(const char* a, const char* b, bool blind);
-inline Outcome gtestStrings_(const char* text, const char* a, const char* b, bool equal,
-                             bool blind) {
+// Wide strings the same way; a letter is folded only when it is ASCII.
+inline bool gtestSameText_(const wchar_t* a, const wchar_t* b, bool blind) {
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    const auto fold = [blind](wchar_t c) {
+        return blind && c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    };
+    for (; *a != L'\0' && *b != L'\0'; ++a, ++b)
+        if (fold(*a) != fold(*b))
+            return false;
+    return *a == *b;
+}
+inline std::string gtestPrintable_(const char* text) {
+    return text != nullptr ? text : "(null)";
+}
+// A wide string's ASCII as it is, anything else as '?'.
+inline std::string gtestPrintable_(const wchar_t* text) {
+    std::string out = text != nullptr ? "" : "(null)";
+    for (; text != nullptr && *text != L'\0'; ++text)
+        out += *text > 0 && *text < 128 ? static_cast<char>(*text) : '?';
+    return out;
+}
+template <class Char>
+Outcome gtestStrings_(const char* text, const Char* a, const Char* b, bool equal, bool blind) {
     if (gtestSameText_(a, b, blind) == equal)
         return {nullptr};
     Outcome outcome = textFailure(text);
     outcome.failure->append(" (");
-    appendAny(*outcome.failure, a);
+    appendAny(*outcome.failure, gtestPrintable_(a));
     outcome.failure->append(" vs ");
-    appendAny(*outcome.failure, b);
+    appendAny(*outcome.failure, gtestPrintable_(b));
     outcome.failure->append(")");
     return outcome;
 }
@@ -283,7 +325,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
     namespace {                                                                                    \
     const bool ZKTEST_CASES_CAT(ZKTEST_GTEST_CLASS_(suite, name), Registered_) =                   \
         ::zktest::registerSuiteCase(&ZKTEST_GTEST_CLASS_(suite, name)::zktestRun_, __FILE__,       \
-                                    __LINE__, #suite, #name) &&                                    \
+                                    __LINE__, #suite, #name,                                       \
+                                    ::zktest::gtestTags_(#suite, #name)) &&                        \
         ::zktest::gtestSuiteHooks_<Fixture, ZKTEST_GTEST_CLASS_(suite, name)>(#suite, __FILE__,    \
                                                                               __LINE__);           \
     }                                                                                              \
@@ -358,6 +401,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
 #define EXPECT_TRUE(...) ZKQE_CHECK(__VA_ARGS__)
 #define EXPECT_FALSE(...) ZKQE_CHECK_FALSE(__VA_ARGS__)
 #define EXPECT_NEAR(a, b, margin) ZKQE_CHECK_NEAR(a, b, margin)
+#define EXPECT_FLOAT_EQ(a, b) ZKQE_CHECK_FLOAT_EQ(a, b)
+#define EXPECT_DOUBLE_EQ(a, b) ZKQE_CHECK_DOUBLE_EQ(a, b)
 #define EXPECT_THROW(statement, type) ZKQE_CHECK_THROWS_AS(statement, type)
 #define EXPECT_ANY_THROW(...) ZKQE_CHECK_THROWS(__VA_ARGS__)
 #define EXPECT_NO_THROW(...) ZKQE_CHECK_NOTHROW(__VA_ARGS__)
@@ -378,6 +423,8 @@ bool gtestRegisterTyped_(::testing::Types<Ts...>, const char* suite, const char*
 #define ASSERT_TRUE(...) ZKTEST_GTEST_ASSERT_(EXPECT_TRUE(__VA_ARGS__))
 #define ASSERT_FALSE(...) ZKTEST_GTEST_ASSERT_(EXPECT_FALSE(__VA_ARGS__))
 #define ASSERT_NEAR(a, b, margin) ZKTEST_GTEST_ASSERT_(EXPECT_NEAR(a, b, margin))
+#define ASSERT_FLOAT_EQ(a, b) ZKTEST_GTEST_ASSERT_(EXPECT_FLOAT_EQ(a, b))
+#define ASSERT_DOUBLE_EQ(a, b) ZKTEST_GTEST_ASSERT_(EXPECT_DOUBLE_EQ(a, b))
 #define ASSERT_THROW(statement, type) ZKTEST_GTEST_ASSERT_(EXPECT_THROW(statement, type))
 #define ASSERT_ANY_THROW(...) ZKTEST_GTEST_ASSERT_(EXPECT_ANY_THROW(__VA_ARGS__))
 #define ASSERT_NO_THROW(...) ZKTEST_GTEST_ASSERT_(EXPECT_NO_THROW(__VA_ARGS__))
@@ -409,5 +456,8 @@ inline void testing::InitGoogleTest(int* argc, char** argv) {
 inline void testing::InitGoogleTest() {}
 #define RUN_ALL_TESTS()                                                                            \
     ::zktest::runCases(::zktest::gtestCommandLine_().first, ::zktest::gtestCommandLine_().second)
+
+// The runner reads the framework's flags in every program that includes this.
+[[maybe_unused]] static const bool zktestGtestFlags_ = ::zktest::speakDialect_(1);
 
 #endif

@@ -108,24 +108,64 @@ template <Op op, class L, class R> struct Comparison {
     explicit operator bool() const { return passed; }
 };
 
+// Whether `L op R` compiles, or is a pointer against a null constant: each
+// operator below takes part only then, so two values that do not compare
+// are a compile error at the check's own `==`, on the user's line.
+namespace detail {
+template <bool, class T = void> struct EnableIf {};
+template <class T> struct EnableIf<true, T> { using type = T; };
+template <class L, class R>
+struct PointerAndNumber : Bool<(IsPointer<DecayT<L>>::value && IsInteger<R>::value) ||
+                               (IsInteger<L>::value && IsPointer<DecayT<R>>::value)> {};
+template <Op op, class L, class R, class = void> struct Comparable : False {};
+template <class L, class R>
+struct Comparable<Op::eq, L, R, VoidT<decltype(declval<const L&>() == declval<const R&>())>>
+    : True {};
+template <class L, class R>
+struct Comparable<Op::ne, L, R, VoidT<decltype(declval<const L&>() != declval<const R&>())>>
+    : True {};
+template <class L, class R>
+struct Comparable<Op::lt, L, R, VoidT<decltype(declval<const L&>() < declval<const R&>())>> : True {
+};
+template <class L, class R>
+struct Comparable<Op::le, L, R, VoidT<decltype(declval<const L&>() <= declval<const R&>())>>
+    : True {};
+template <class L, class R>
+struct Comparable<Op::gt, L, R, VoidT<decltype(declval<const L&>() > declval<const R&>())>> : True {
+};
+template <class L, class R>
+struct Comparable<Op::ge, L, R, VoidT<decltype(declval<const L&>() >= declval<const R&>())>>
+    : True {};
+template <Op op, class L, class R>
+using IfComparable =
+    typename EnableIf<Comparable<op, L, R>::value ||
+                      ((op == Op::eq || op == Op::ne) && PointerAndNumber<L, R>::value)>::type;
+} // namespace detail
+
 template <class L> struct Operand {
     const L& value;
-    template <class R> Comparison<Op::eq, L, R> operator==(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::eq, L, R>>
+    Comparison<Op::eq, L, R> operator==(const R& right) const {
         return {value, right, compareOperands<Op::eq>(value, right)};
     }
-    template <class R> Comparison<Op::ne, L, R> operator!=(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::ne, L, R>>
+    Comparison<Op::ne, L, R> operator!=(const R& right) const {
         return {value, right, compareOperands<Op::ne>(value, right)};
     }
-    template <class R> Comparison<Op::lt, L, R> operator<(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::lt, L, R>>
+    Comparison<Op::lt, L, R> operator<(const R& right) const {
         return {value, right, compareOperands<Op::lt>(value, right)};
     }
-    template <class R> Comparison<Op::le, L, R> operator<=(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::le, L, R>>
+    Comparison<Op::le, L, R> operator<=(const R& right) const {
         return {value, right, compareOperands<Op::le>(value, right)};
     }
-    template <class R> Comparison<Op::gt, L, R> operator>(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::gt, L, R>>
+    Comparison<Op::gt, L, R> operator>(const R& right) const {
         return {value, right, compareOperands<Op::gt>(value, right)};
     }
-    template <class R> Comparison<Op::ge, L, R> operator>=(const R& right) const {
+    template <class R, class = detail::IfComparable<Op::ge, L, R>>
+    Comparison<Op::ge, L, R> operator>=(const R& right) const {
         return {value, right, compareOperands<Op::ge>(value, right)};
     }
     // Bitwise operators bind looser than <=: `flags & mask` arrives here.
@@ -215,7 +255,7 @@ template <class F> Outcome throwsNothing(const char* arguments, F&& expression) 
 }
 
 // One call per check site: the comparison and the check object.
-template <Op op, class Test, class A, class B>
+template <Op op, class Test, class A, class B, class = detail::IfComparable<op, A, B>>
 Check checkComparison(Test& test, const char* file, int line, bool fatal, const char* text,
                       const A& a, const B& b) {
     return Check(test, file, line, fatal, text, compare<op>(text, a, b));

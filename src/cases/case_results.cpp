@@ -27,4 +27,9 @@ void recordFailure(const char* text, const char* file, int line, const char* sec
     current->failures.push_back(std::move(failure));
 }
 
+void recordSkip(const char* why) {
+    if (current != nullptr)
+        current->skipReason = why != nullptr ? why : "";
+}
+
 } // namespace zkqe

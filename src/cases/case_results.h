@@ -38,6 +38,7 @@ struct CaseResult {
     double seconds = 0;
     std::vector<CaseFailure> failures; // in the report's order
     bool skipped = false;              // ended by a skip, with no failure before it
+    std::string skipReason;            // what the skip said
     bool hidden = false;               // skipped as hidden ([.]), never run
     std::string output;                // its lines in the report
 };
@@ -47,6 +48,8 @@ struct CaseResult {
 void recordFailuresInto(CaseResult* result);
 // Records one failure into the current case (see recordFailuresInto).
 void recordFailure(const char* text, const char* file, int line, const char* section);
+// Keeps what a skip of the current case said.
+void recordSkip(const char* why);
 
 } // namespace zkqe
 

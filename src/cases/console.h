@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The case runner's standard error: each failure in the compiler's format,
-// so editors and CI annotations jump to it; optionally each case as it
-// starts; one summary line. Colour only on a terminal and never when
-// NO_COLOR is set.
+// "file:line: error: text | in "case" / "section"", so editors and CI
+// matchers jump to it; a note where a fatal check or an exception stopped a
+// case; optionally each case as it starts; the summary and the failed cases.
+// Colour on a terminal or with CLICOLOR_FORCE, never with NO_COLOR. Under
+// GitHub Actions each failure is also a workflow command, and the summary
+// goes to the step summary file too.
 #ifndef ZKQE_CASES_CONSOLE_H
 #define ZKQE_CASES_CONSOLE_H
+
+#include "cases/case_results.h"
+
+#include <string>
+#include <vector>
 
 namespace zkqe {
 
@@ -19,13 +27,17 @@ struct RunTally {
 
 struct FailureNotice;
 
-// Decides colour once, from standard error.
+// Decides colour and GitHub Actions once, from standard error and the
+// environment.
 void startConsole();
 // One failed check, called under the failing test's mutex.
 void consoleFailure(const FailureNotice& notice);
+// Where `failure` (a fatal check's, an exception's) ended the case's run.
+void consoleStopped(const std::string& caseName, const CaseFailure& failure);
 void consoleCaseStarting(const char* name, const char* file, int line);
 void consoleSkip(const char* file, int line, const char* why);
-void consoleSummary(const RunTally& tally);
+void consoleSummary(const std::string& program, const RunTally& tally,
+                    const std::vector<CaseResult>& results);
 
 } // namespace zkqe
 

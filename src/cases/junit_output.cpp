@@ -25,20 +25,10 @@ std::string timestamp(std::time_t when) {
     return text;
 }
 
+// The `type` of a failure, in FailureKind's order.
 const char* kindName(FailureKind kind) {
-    switch (kind) {
-    case FailureKind::require:
-        return "require";
-    case FailureKind::exception:
-        return "exception";
-    case FailureKind::crash:
-        return "crash";
-    case FailureKind::timeout:
-        return "timeout";
-    case FailureKind::check:
-        break;
-    }
-    return "check";
+    static const char* const names[] = {"check", "require", "exception", "crash", "timeout"};
+    return names[static_cast<int>(kind)];
 }
 
 // A crash or the alarm is no verdict of the case's own checks: an error, as
@@ -91,7 +81,8 @@ std::string testcase(const CaseResult& result, const std::string& classname) {
     if (result.hidden)
         children += "      <skipped message=\"hidden\"/>\n";
     else if (result.skipped)
-        children += "      <skipped message=\"skipped\"/>\n";
+        children += "      <skipped message=\"" +
+                    xmlEscape(result.skipReason.empty() ? "skipped" : result.skipReason) + "\"/>\n";
     for (const CaseFailure& failure : result.failures)
         children += failureElement(failure);
     if (!result.output.empty())

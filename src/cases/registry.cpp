@@ -2,6 +2,7 @@
 // The case registry, and the skip of ZKQE_SKIP. A function-local list, so a registration from any
 // file's static initialiser finds it built whatever the order of files.
 #include "cases/case_registry.h"
+#include "cases/case_results.h"
 #include "cases/console.h"
 
 #include "zkqe_test.h"
@@ -139,5 +140,6 @@ bool zktest::registerHook(HookFunction run, bool before, const char* suite, cons
 
 void zktest::skipCase(const char* file, int line, const char* why) {
     zkqe::consoleSkip(file, line, why);
+    zkqe::recordSkip(why);
     throw SkipCase();
 }

@@ -17,19 +17,23 @@
 #include "cases/case_registry.h"
 #include "cases/case_results.h"
 #include "cases/console.h"
+#include "cases/foreign_flags.h"
 #include "cases/hook_plan.h"
 #include "cases/junit_run.h"
 #include "cases/runner_options.h"
 #include "cases/section_tracker.h"
+#include "cases/tap_output.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -49,6 +53,10 @@ constexpr const char* kUsage =
     "  --max-failures N  ends the run at the Nth failed check (0, the default: never)\n"
     "  --shard-count N --shard-index I   runs the selected cases whose place,\n"
     "                  counted from 0, leaves I when divided by N\n"
+    "  --tap[=FILE]    TAP version 14 on standard output, or into FILE\n"
+    "  --repeat N      runs the selected cases N times over\n"
+    "  --shuffle       in an order drawn from --seed S (a new seed, printed,\n"
+    "                  when none is given)\n"
     "  --junit FILE    writes JUnit XML there (as XML_OUTPUT_FILE does)\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
@@ -68,10 +76,19 @@ std::string programName(const char* argv0) {
     return name.empty() ? "zktest" : name;
 }
 
+// The running cases' tracker, for failures on any of a case's threads.
+std::atomic<const SectionTracker*> sections{nullptr};
+
 // Every failed check: echoed on the console and kept for the run's outputs.
+// The section is the tracker's: the report's step tag stays on a section
+// after it ends, and on the last section of the case before.
 void onFailure(const FailureNotice& notice) {
-    consoleFailure(notice);
-    recordFailure(notice.tag, notice.fileName, notice.lineNumber, notice.stepTag);
+    const SectionTracker* tracker = sections.load(std::memory_order_acquire);
+    const std::string section = tracker != nullptr ? tracker->section() : "";
+    FailureNotice told = notice;
+    told.stepTag = section.c_str();
+    consoleFailure(told);
+    recordFailure(notice.tag, notice.fileName, notice.lineNumber, told.stepTag);
 }
 
 // What the exit handler needs to say who called exit(): the run between
@@ -101,6 +118,7 @@ public:
     }
 
     void runTest() override {
+        sections.store(&tracker_, std::memory_order_release);
         setActiveSectionTracker(&tracker_);
         HookPlan hooks(cases_, registeredHooks());
         try {
@@ -129,6 +147,11 @@ public:
     int casesFailed = 0;
     std::vector<CaseResult> results;
     int casesSkipped = 0;
+    // Where each case's TAP test point goes as it ends; null: no TAP.
+    std::FILE* tap = nullptr;
+    std::size_t tapPoints = 0;
+    // The cases that ran to their verdict, or were refused one.
+    std::size_t casesEnded = 0;
 
 private:
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
@@ -152,24 +175,33 @@ private:
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
         tracker_.startCase();
-        skipped_ = false;
+        skipped_ = ended_ = false;
         try {
             do {
                 tracker_.startRun();
                 tracker_.endRun(!runOnce(registered));
-            } while (!tracker_.caseFinished() && !skipped_);
+            } while (!tracker_.caseFinished() && !skipped_ && !ended_);
         } catch (const tooManyFailures&) {
             ++casesFailed;
+            ++casesEnded;
             endCase(start);
+            writeTapPoint();
             throw;
         }
         endCase(start);
+        ++casesEnded;
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else if (skipped_)
             ++casesSkipped, results.back().skipped = true;
         else
             ++casesPassed;
+        writeTapPoint();
+    }
+
+    void writeTapPoint() {
+        if (tap != nullptr)
+            zkqe::writeTapPoint(tap, ++tapPoints, results.back());
     }
 
     // The record the failures from now on go to.
@@ -212,6 +244,8 @@ private:
         const bool passed = detectedErrors_ == failuresBefore;
         if (passed)
             results.pop_back();
+        else
+            writeTapPoint();
         return passed;
     }
 
@@ -223,6 +257,8 @@ private:
         assertTrue(why.c_str(), registered.file, registered.line, false, nullptr);
         recordFailuresInto(nullptr);
         ++casesFailed;
+        ++casesEnded;
+        writeTapPoint();
     }
 
     void endCase(std::chrono::steady_clock::time_point start) {
@@ -244,6 +280,9 @@ private:
             markLastFailure(FailureKind::require);
         } catch (const zktest::SkipCase&) {
             skipped_ = true; // the whole case: none of its other sections runs
+        } catch (const zktest::EndCase&) {
+            markLastFailure(FailureKind::require);
+            ended_ = true;
         } catch (...) {
             failOnCurrentException(registered.file, registered.line);
         }
@@ -268,15 +307,23 @@ private:
         stepTag_ = nullptr;
     }
 
+    // The failure that ended the run, and the note that says so.
     void markLastFailure(FailureKind kind) {
-        ZKQEMutexGuard guard(mutex);
-        if (!results.back().failures.empty())
+        CaseFailure last;
+        {
+            ZKQEMutexGuard guard(mutex);
+            if (results.back().failures.empty())
+                return;
             results.back().failures.back().kind = kind;
+            last = results.back().failures.back();
+        }
+        consoleStopped(results.back().name, last);
     }
 
     std::vector<const RegisteredCase*> cases_;
     bool verbose_;
     bool skipped_ = false;
+    bool ended_ = false; // by zktest::EndCase
     SectionTracker tracker_;
 };
 
@@ -325,6 +372,19 @@ void listTests(const std::vector<RegisteredCase>& cases) {
                     registered.name.c_str());
     }
     std::printf("%s\n", kTestListEnd);
+}
+
+// GoogleTest's listing, which its test drivers parse: each suite's line
+// ("Suite.") whenever the suite changes, then its cases' names indented.
+void listCasesAsGtest(const std::vector<const RegisteredCase*>& cases) {
+    const std::string* suite = nullptr;
+    for (const RegisteredCase* registered : cases) {
+        if (suite == nullptr || *suite != registered->suite)
+            std::printf("%s.\n", registered->suite.c_str());
+        suite = &registered->suite;
+        const std::size_t skip = suite->empty() ? 0 : suite->size() + 1;
+        std::printf("  %s\n", registered->name.c_str() + skip);
+    }
 }
 
 void listCases(const std::vector<const RegisteredCase*>& cases, bool namesOnly) {
@@ -394,6 +454,30 @@ std::vector<const RegisteredCase*> shardOf(const std::vector<const RegisteredCas
         if (FILE* file = qe_fopen(status, "a"))
             std::fclose(file);
     return shard;
+}
+
+// The shard's cases in the order they run: shuffled when asked, by a
+// generator of our own (splitmix64 and Fisher-Yates), so one seed gives one
+// order on every platform; then the whole order repeated, as a repetition
+// of the run.
+std::vector<const RegisteredCase*> runOrder(std::vector<const RegisteredCase*> cases,
+                                            const RunnerOptions& options) {
+    if (options.shuffle) {
+        std::uint64_t state = options.seed;
+        const auto next = [&state] {
+            std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+            z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+            z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+            return z ^ (z >> 31);
+        };
+        for (std::size_t i = cases.size(); i > 1; --i)
+            std::swap(cases[i - 1], cases[next() % i]);
+    }
+    std::vector<const RegisteredCase*> runs;
+    runs.reserve(cases.size() * options.repeat);
+    for (unsigned i = 0; i < options.repeat; ++i)
+        runs.insert(runs.end(), cases.begin(), cases.end());
+    return runs;
 }
 
 // -D names a folder the run writes into; one that is missing is refused
@@ -501,7 +585,18 @@ void armSafetyNets(const std::string& program, const RunnerOptions& options) {
 int zktest::runCases(int argc, char** argv) {
     using namespace zkqe;
     const auto start = std::chrono::steady_clock::now();
-    RunnerOptions options = parseRunnerArguments(argc, argv);
+    // A program that speaks another framework's macros reads its flags too.
+    ForeignTranslation foreign;
+    std::vector<char*> words(argv, argv + argc);
+    if (spokenDialects() != 0) {
+        foreign = translateForeignFlags({argv, argv + argc}, spokenDialects());
+        words.clear();
+        for (std::string& word : foreign.words)
+            words.push_back(&word[0]);
+    }
+    RunnerOptions options = parseRunnerArguments(static_cast<int>(words.size()), words.data());
+    if (!foreign.error.empty())
+        options.error = foreign.error;
     const std::string name = programName(argc > 0 ? argv[0] : nullptr);
     if (options.error.empty())
         readTestEnvironment(options);
@@ -542,7 +637,10 @@ int zktest::runCases(int argc, char** argv) {
 
     // A filter that selects nothing is as wrong in a listing as in a run.
     if ((options.list || options.listNames) && (!selected.empty() || !options.filterGiven)) {
-        listCases(selected, options.listNames);
+        if (foreign.gtestListing)
+            listCasesAsGtest(selected);
+        else
+            listCases(selected, options.listNames);
         return 0;
     }
     if (selected.empty()) {
@@ -554,8 +652,31 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
+    // Opened before the run, so a name that cannot be written stops it
+    // like a bad option.
+    std::FILE* tap = nullptr;
+    if (options.tap) {
+        tap = options.tapFile.empty() ? stdout : qe_fopen(options.tapFile.c_str(), "w");
+        if (tap == nullptr) {
+            std::fprintf(stderr, "%s: --tap=%s: cannot write it\n", name.c_str(),
+                         options.tapFile.c_str());
+            return 2;
+        }
+    }
     armSafetyNets(name, options);
-    CaseRunner runner(name, options, shardOf(selected, options));
+    // A shuffled run always says its seed, so that its order can be run again.
+    if (options.shuffle && !options.seedGiven)
+        options.seed = static_cast<unsigned>(std::random_device()());
+    if (options.shuffle)
+        std::fprintf(stderr, "%s: shuffled with --seed %u\n", name.c_str(), options.seed);
+    const std::vector<const RegisteredCase*> shard = runOrder(shardOf(selected, options), options);
+    CaseRunner runner(name, options, shard);
+    runner.tap = tap;
+    const bool planFirst = registeredHooks().empty();
+    if (tap != nullptr)
+        writeTapVersion(tap);
+    if (tap != nullptr && planFirst)
+        writeTapPlan(tap, shard.size());
     runner.maxFailures(static_cast<int>(options.maxFailures));
     const int checksBefore = ZKQESingletonAssertionCounter::getCount();
     const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
@@ -566,13 +687,29 @@ int zktest::runCases(int argc, char** argv) {
     failureListener.store(&onFailure);
     const int failures = runner.go();
     failureListener.store(nullptr);
+    sections.store(nullptr, std::memory_order_release);
     const int checks = ZKQESingletonAssertionCounter::getCount() - checksBefore;
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    consoleSummary({runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
-                    failed, elapsed.count()});
+    consoleSummary(name,
+                   {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
+                    failed, elapsed.count()},
+                   runner.results);
+    const bool cutShort = runner.casesEnded < shard.size();
+    if (tap != nullptr && cutShort)
+        writeTapBailOut(tap, "the run ended at the failure limit, " +
+                                 std::to_string(options.maxFailures));
+    else if (tap != nullptr && !planFirst)
+        writeTapPlan(tap, runner.tapPoints);
+    if (tap != nullptr && tap != stdout)
+        std::fclose(tap);
     const bool xmlWritten = junit.finish(runner.results, runner.reportPath());
     markRunFinished();
+    // TAP on standard output is read by a harness that takes each case's
+    // verdict from it and an exit status other than 0 as a broken program:
+    // only a run cut short fails the process then.
+    if (options.tap && options.tapFile.empty())
+        return !cutShort && xmlWritten ? 0 : 1;
     // Any failure fails the process: go()'s count could read back as 0.
     return failures == 0 && failed == 0 && xmlWritten ? 0 : 1;
 }

@@ -8,7 +8,9 @@ namespace zkqe {
 
 namespace {
 
-enum class Kind { flag, text, number };
+// A flag with a value takes it only after '=' ("--tap=run.tap"), so the word
+// after it stays a filter term.
+enum class Kind { flag, text, number, flagWithValue };
 
 struct Option {
     const char* name;
@@ -39,6 +41,10 @@ constexpr Option kOptions[] = {
     {"--max-failures", Kind::number, nullptr, nullptr, &RunnerOptions::maxFailures, 0},
     {"--shard-count", Kind::number, nullptr, nullptr, &RunnerOptions::shardCount, 1},
     {"--shard-index", Kind::number, nullptr, nullptr, &RunnerOptions::shardIndex, 0},
+    {"--tap", Kind::flagWithValue, &RunnerOptions::tap, &RunnerOptions::tapFile},
+    {"--repeat", Kind::number, nullptr, nullptr, &RunnerOptions::repeat, 1, " of runs"},
+    {"--shuffle", Kind::flag, &RunnerOptions::shuffle, nullptr},
+    {"--seed", Kind::number, nullptr, nullptr, &RunnerOptions::seed, 0},
     {"--junit", Kind::text, nullptr, &RunnerOptions::junitFile},
 };
 
@@ -110,8 +116,12 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
             options.error = "unknown option " + word;
             continue;
         }
-        if (option->kind == Kind::flag) {
+        if (option->kind == Kind::flag || option->kind == Kind::flagWithValue) {
             options.*(option->flag) = true;
+            if (glued != nullptr && *glued == '\0')
+                options.error = std::string(option->name) + "= needs a value";
+            else if (glued != nullptr)
+                options.*(option->text) = glued;
             continue;
         }
         std::string value;
@@ -133,6 +143,8 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
                                 " to 4294967295";
             else if (option->number == &RunnerOptions::shardIndex)
                 options.shardIndexGiven = true;
+            else if (option->number == &RunnerOptions::seed)
+                options.seedGiven = true;
         } else if (option->text == &RunnerOptions::filter) {
             addFilterTerms(options, value);
         } else {

@@ -35,6 +35,15 @@ struct RunnerOptions {
     unsigned shardCount = 0;
     unsigned shardIndex = 0;
     bool shardIndexGiven = false;
+    // Each selected case runs `repeat` times over; with `shuffle`, in an
+    // order drawn from `seed` (a new seed, printed, when none is given).
+    unsigned repeat = 1;
+    bool shuffle = false;
+    unsigned seed = 0;
+    bool seedGiven = false;
+    // TAP on standard output, or into tapFile when that is given.
+    bool tap = false;
+    std::string tapFile;
     // Where the JUnit XML goes; empty: nowhere (XML_OUTPUT_FILE aside).
     std::string junitFile;
     // The first word that could not be read, said in one line; empty when

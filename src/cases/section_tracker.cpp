@@ -31,6 +31,7 @@ void SectionTracker::startRun() {
     clearEntered(root_);
     current_ = &root_;
     abortMarked_ = false;
+    ZKQEMutexGuard guard(pathMutex_);
     path_.clear();
 }
 
@@ -113,7 +114,15 @@ void SectionTracker::leave(bool unwinding) {
     Node& node = *current_;
     finishNode(node, unwinding);
     current_ = node.parent;
-    rebuildPath();
+    // An exception's failure is told after the unwinding, and belongs where
+    // it began.
+    if (!unwinding)
+        rebuildPath();
+}
+
+std::string SectionTracker::section() const {
+    ZKQEMutexGuard guard(pathMutex_);
+    return path_;
 }
 
 void SectionTracker::finishNode(Node& node, bool unwinding) {
@@ -144,6 +153,7 @@ void SectionTracker::clearEntered(Node& node) {
 }
 
 void SectionTracker::rebuildPath() {
+    ZKQEMutexGuard guard(pathMutex_);
     path_.clear();
     for (const Node* node = current_; node != &root_; node = node->parent)
         if (!node->generator)

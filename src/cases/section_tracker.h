@@ -16,6 +16,7 @@
 #ifndef ZKQE_CASES_SECTION_TRACKER_H
 #define ZKQE_CASES_SECTION_TRACKER_H
 
+#include "zkqe_mutex.h"
 #include "zkqe_test.h"
 
 #include <memory>
@@ -46,6 +47,10 @@ public:
     // so what follows it runs once per value.
     std::size_t generate(int line, std::size_t count);
     const std::string& path() const { return path_; }
+    // The section a failure is in now, from any thread: the path entered
+    // last, its parent once it ends, or where an exception that ended it
+    // began; empty outside every section.
+    std::string section() const;
 
 private:
     struct Node {
@@ -70,6 +75,8 @@ private:
     Node* current_ = &root_;
     bool abortMarked_ = false;
     std::string path_;
+    // Guards path_ against section() from the case's other threads.
+    mutable ZKQEMutex pathMutex_;
 };
 
 // The tracker of the case running now on this thread, or null.

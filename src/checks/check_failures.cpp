@@ -4,6 +4,7 @@
 // on the reports' per-thread list so that every failure carries them.
 #include "internal/zktest_value_checks.h"
 
+#include "checks/argument_text.h"
 #include "reports/failure_context.h"
 
 #include <cstdlib>
@@ -15,6 +16,28 @@
 #include <cxxabi.h>
 #define ZKQE_HAVE_CXXABI 1
 #endif
+
+const char* zkqe::topLevelComma(const char* text) {
+    int depth = 0;
+    char quote = '\0';
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (quote != '\0') {
+            if (*p == '\\' && p[1] != '\0')
+                ++p;
+            else if (*p == quote)
+                quote = '\0';
+        } else if (*p == '"' || *p == '\'') {
+            quote = *p;
+        } else if (*p == '(' || *p == '[' || *p == '{') {
+            ++depth;
+        } else if (*p == ')' || *p == ']' || *p == '}') {
+            --depth;
+        } else if (*p == ',' && depth == 0) {
+            return p;
+        }
+    }
+    return nullptr;
+}
 
 namespace zktest {
 
@@ -37,34 +60,11 @@ void appendTypeName(ValueText& out, const std::type_info* type) {
     appendEscaped(out, name, std::strlen(name));
 }
 
-// The first comma of `text` outside brackets and quotes, or null.
-const char* topLevelComma(const char* text) {
-    int depth = 0;
-    char quote = '\0';
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (quote != '\0') {
-            if (*p == '\\' && p[1] != '\0')
-                ++p;
-            else if (*p == quote)
-                quote = '\0';
-        } else if (*p == '"' || *p == '\'') {
-            quote = *p;
-        } else if (*p == '(' || *p == '[' || *p == '{') {
-            ++depth;
-        } else if (*p == ')' || *p == ']' || *p == '}') {
-            --depth;
-        } else if (*p == ',' && depth == 0) {
-            return p;
-        }
-    }
-    return nullptr;
-}
-
 // Where the top-level comma of "a, b" is, or null when there is none or
 // more than one (a template's arguments, say, which brackets do not show).
 const char* soleTopLevelComma(const char* text) {
-    const char* comma = topLevelComma(text);
-    return comma != nullptr && topLevelComma(comma + 1) == nullptr ? comma : nullptr;
+    const char* comma = zkqe::topLevelComma(text);
+    return comma != nullptr && zkqe::topLevelComma(comma + 1) == nullptr ? comma : nullptr;
 }
 
 } // namespace
@@ -99,7 +99,7 @@ const char* appendCapturedName(ValueText& out, const char* names, bool last) {
         out.append(", ");
     while (*names == ' ')
         ++names;
-    const char* comma = last ? nullptr : topLevelComma(names);
+    const char* comma = last ? nullptr : zkqe::topLevelComma(names);
     const char* end = comma != nullptr ? comma : names + std::strlen(names);
     out.append(names, static_cast<std::size_t>(end - names));
     out.append(" := ");

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <sstream>
 
@@ -25,7 +26,7 @@ constexpr std::size_t kKeptEachEnd = 56;
 
 void appendEscapedChar(ValueText& out, char c, char quote) {
     const unsigned char byte = static_cast<unsigned char>(c);
-    char buffer[8];
+    char buffer[sizeof "\\x00"];
     switch (c) {
     case '\n':
         return out.append("\\n");
@@ -87,9 +88,11 @@ void appendValue(ValueText& out, unsigned long long value) {
 
 // The fewest significant digits that read back as the same value: each
 // type is printed at its own precision and read back as itself.
-template <class T> void appendShortest(ValueText& out, T value, int mostDigits) {
+// The fewest digits that read back as the same value: never more than the
+// type's max_digits10.
+template <class T> void appendShortest(ValueText& out, T value) {
     char buffer[64];
-    for (int digits = 1; digits <= mostDigits; ++digits) {
+    for (int digits = 1; digits <= std::numeric_limits<T>::max_digits10; ++digits) {
         std::snprintf(buffer, sizeof buffer, "%.*Lg", digits, static_cast<long double>(value));
         if (std::isnan(value) || static_cast<T>(std::strtold(buffer, nullptr)) == value)
             break;
@@ -98,15 +101,15 @@ template <class T> void appendShortest(ValueText& out, T value, int mostDigits) 
 }
 
 void appendValue(ValueText& out, double value) {
-    appendShortest(out, value, 17);
+    appendShortest(out, value);
 }
 
 void appendFloat(ValueText& out, float value) {
-    appendShortest(out, value, 9);
+    appendShortest(out, value);
 }
 
 void appendValue(ValueText& out, long double value) {
-    appendShortest(out, value, 21);
+    appendShortest(out, value);
 }
 
 void appendValue(ValueText& out, bool value) {

@@ -114,19 +114,10 @@ void blockLine(const Leads& leads, const std::string& line, const std::string& s
 } // namespace
 
 const char* endingText(ReportEnding ending) {
-    switch (ending) {
-    case ReportEnding::summary:
-        return "summary";
-    case ReportEnding::failureLimit:
-        return "failure limit";
-    case ReportEnding::exception:
-        return "exception";
-    case ReportEnding::exit:
-        return "exit";
-    case ReportEnding::noSummary:
-        break;
-    }
-    return "no summary";
+    // In ReportEnding's order.
+    static const char* const texts[] = {"no summary", "summary", "failure limit", "exception",
+                                        "exit"};
+    return texts[static_cast<int>(ending)];
 }
 
 std::string ReportRun::name() const {

@@ -1,19 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Hidden cases whose code under test ends the process or never ends.
+// Hidden cases whose code under test ends the process, or asks for a
+// scratch folder.
 #include <zktest_cases.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 ZKTEST_CASE("exits", "[.][exit]") {
     std::fflush(stdout);
     std::exit(0);
-}
-
-ZKTEST_CASE("hangs", "[.][hang]") {
-    std::this_thread::sleep_for(std::chrono::minutes(5));
 }
 
 ZKTEST_CASE("uses scratch files", "[.][tmp]") {

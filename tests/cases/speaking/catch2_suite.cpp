@@ -53,7 +53,18 @@ TEST_CASE("exceptions") {
     CHECK_THROWS_AS(numbers.at(5), std::out_of_range);
     CHECK_THROWS_AS(throw std::logic_error("x"), std::runtime_error);
     CHECK_NOTHROW(numbers.at(1));
+    CHECK(numbers.at(7) == 1); // the check's own failure, at its line
     REQUIRE_THROWS_AS(numbers.at(1), std::out_of_range);
+}
+
+TEST_CASE("matchers") {
+    using namespace Catch::Matchers;
+    CHECK_THAT(std::string("hello world"), StartsWith("hello") && EndsWith("World"));
+    CHECK_THAT(std::string("Hello"), Equals("hello", Catch::CaseSensitive::No));
+    CHECK_THAT((std::vector<int>{1, 2}), UnorderedEquals(std::vector<int>{2, 2}));
+    CHECK_THAT(0.1 + 0.2, WithinAbs(0.3, 1e-9) || WithinULP(1.0, 0));
+    CHECK_THROWS_WITH(throw std::runtime_error("bad input"), "bad");
+    CHECK_THROWS_WITH(throw std::runtime_error("bad input"), Contains("input"));
 }
 
 TEST_CASE("approximately") {

@@ -63,7 +63,51 @@ TEST_CASE("exceptions") {
     CHECK_THROWS_AS(numbers.at(5), std::out_of_range);
     CHECK_THROWS_AS(throw std::logic_error("x"), std::runtime_error);
     CHECK_NOTHROW(numbers.at(1));
+    CHECK(numbers.at(7) == 1); // the check's own failure, at its line
     REQUIRE_THROWS_AS(numbers.at(1), std::out_of_range);
+}
+
+TEST_CASE("thrown messages" * doctest::test_suite("errors")) {
+    CHECK_THROWS_WITH(throw std::runtime_error("bad input"), "bad");
+    CHECK_THROWS_WITH(throw std::runtime_error("bad"), "bad");
+    CHECK_THROWS_WITH_AS(throw std::runtime_error("bad"), "bad", std::logic_error);
+    CHECK_THROWS_WITH_AS(throw std::logic_error("bad"), "bad", std::logic_error);
+}
+
+TEST_CASE("skipped by its decorator" * doctest::skip()) {
+    CHECK(false);
+}
+
+// A fatal failure or an exception ends the whole test case: the subcases
+// after it never run.
+TEST_CASE("a fatal failure ends the case") {
+    SUBCASE("fatal") {
+        REQUIRE(1 == 2);
+    }
+    SUBCASE("never run") {
+        CHECK(3 == 4);
+    }
+}
+
+TEST_CASE("an exception ends the case") {
+    SUBCASE("throws") {
+        throw std::runtime_error("out");
+    }
+    SUBCASE("never run") {
+        CHECK(3 == 4);
+    }
+}
+
+SCENARIO("a ring fills") {
+    GIVEN("an empty ring") {
+        std::vector<int> ring;
+        WHEN("one is pushed") {
+            ring.push_back(1);
+            THEN("it holds two") {
+                CHECK(ring.size() == 2);
+            }
+        }
+    }
 }
 
 TEST_CASE("approximately") {

@@ -35,7 +35,10 @@ TEST(Values, Compare) {
     EXPECT_STREQ(kName, std::string("ring").c_str());
     EXPECT_STRNE(kName, "ring");
     EXPECT_STRCASEEQ("RING", kName);
+    EXPECT_STREQ(L"ring", L"rinG");
     EXPECT_NEAR(1.0, 1.2, 0.1);
+    EXPECT_DOUBLE_EQ(0.1 + 0.2, 0.3);
+    EXPECT_FLOAT_EQ(1.0f, 1.0001f);
     expectPositive(-1);
     ASSERT_EQ(twice(1), 3);
     ADD_FAILURE() << "not reached";
@@ -55,6 +58,10 @@ TEST(Values, ExplicitOutcomes) {
     ADD_FAILURE() << "by hand";
     FAIL() << "stop";
     ADD_FAILURE() << "not reached";
+}
+
+TEST(Values, DISABLED_NeverRun) {
+    ADD_FAILURE() << "disabled";
 }
 
 TEST(Values, Skipped) {
