@@ -74,8 +74,18 @@ struct Counts {
     }
 };
 
+// Within its suite a case goes by its own name ("Compare" in suite
+// "Values"), as GoogleTest's readers expect; outside suites, by its whole one.
+std::string nameInSuite(const CaseResult& result) {
+    const std::string& suite = result.suite;
+    if (!suite.empty() && result.name.size() > suite.size() &&
+        result.name.compare(0, suite.size(), suite) == 0 && result.name[suite.size()] == '.')
+        return result.name.substr(suite.size() + 1);
+    return result.name;
+}
+
 std::string testcase(const CaseResult& result, const std::string& classname) {
-    std::string xml = "    <testcase name=\"" + xmlEscape(result.name) + "\" classname=\"" +
+    std::string xml = "    <testcase name=\"" + xmlEscape(nameInSuite(result)) + "\" classname=\"" +
                       xmlEscape(classname) + "\" time=\"" + seconds(result.seconds) + "\"";
     std::string children;
     if (result.hidden)
