@@ -539,18 +539,23 @@ struct AlarmNote {
 };
 AlarmNote alarmNote;
 
+// A literal's bytes without its terminating NUL, counted by the compiler.
+template <std::size_t N> void writeFaultLiteral(const char (&text)[N]) {
+    platform::writeFaultText(stderr, text, N - 1);
+}
+
 extern "C" void noteAlarmOnAbort(int) {
     const std::size_t length = alarmNote.length.load(std::memory_order_acquire);
     if (length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
         return;
     platform::writeFaultText(stderr, alarmNote.text, length);
     if (const RegisteredCase* running = runningCase.load(std::memory_order_acquire)) {
-        platform::writeFaultText(stderr, " during case \"", 14);
+        writeFaultLiteral(" during case \"");
         platform::writeFaultText(stderr, running->name.c_str(), running->name.size());
-        platform::writeFaultText(stderr, "\"", 1);
+        writeFaultLiteral("\"");
         JunitFiles::caseTimedOut(running->name.c_str());
     }
-    platform::writeFaultText(stderr, "\n", 1);
+    writeFaultLiteral("\n");
 }
 
 void armAlarm(const std::string& program, unsigned seconds) {
