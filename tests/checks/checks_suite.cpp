@@ -68,7 +68,7 @@ ZKTEST_CASE("values") {
     ZKQE_CHECK_EQ(std::string(200, 'a') + "end", std::string("start") + std::string(200, 'b'));
     // One line each: compilers disagree on the __LINE__ of a check that spans two.
     const std::string as(100, 'a'), zs(100, 'z'), dashes(150, '-'), dots(150, '.');
-    ZKQE_CHECK_EQ(as + "X" + zs, as + "\\Y" + zs);
+    ZKQE_CHECK_EQ(as + "X\n" + zs, as + "\\Y" + zs);
     ZKQE_CHECK_EQ(dashes + "\nkeep\nleft\tside\n" + dots, dashes + "\nkeep\nright\n" + dots);
     ZKQE_CHECK_LT(std::string(130, 'q'), std::string(130, 'q'));
     ZKQE_CHECK_EQ(static_cast<signed char>(-3), static_cast<unsigned char>(250));

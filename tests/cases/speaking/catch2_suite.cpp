@@ -72,6 +72,8 @@ TEST_CASE("approximately") {
     CHECK(1.0 == Approx(1.1));
     CHECK(1.0 == Approx(1.1).epsilon(0.2));
     CHECK(100.0 == Approx(101.0).margin(0.5));
+    CHECK(1.0 <= Approx(2.0));
+    CHECK(2.0 >= Approx(1.0));
 }
 
 TEST_CASE("messages and explicit outcomes") {
