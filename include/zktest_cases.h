@@ -39,8 +39,8 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <iosfwd>
 #include <new>
-#include <string>
 
 // The runner's own header is left out, so that a file of cases compiles
 // quickly: include zktest.h to use test()'s interface beyond the checks.
@@ -84,8 +84,18 @@ ZKQE_API bool registerCaseVariant(CaseVariantFunction run, const void* context, 
 // Entry `index` of a type list as written, "(int, std::pair<int, long>)",
 // without its spaces at either end.
 ZKQE_API std::string typeListEntry_(const char* list, std::size_t index);
-// The name a declaration "const Shape& shape" declares: "shape".
-ZKQE_API std::string declaredName_(const char* declaration);
+// Registers the case of a family over a type list named by entry `index`
+// of the list ("name<int>"), or over values by its place ("name/2"); the
+// names are made in the library, so that a file of cases needs no <string>.
+ZKQE_API bool registerTypeVariant_(CaseVariantFunction run, std::size_t index, const char* list,
+                                   const char* file, int line, const char* suite, const char* name,
+                                   const char* tags = nullptr);
+ZKQE_API bool registerValueVariant_(CaseVariantFunction run, const void* context, std::size_t index,
+                                    const char* file, int line, const char* suite, const char* name,
+                                    const char* tags = nullptr);
+// The name a declaration "const Shape& shape" declares: "shape", kept for
+// the program's life.
+ZKQE_API const char* declaredName_(const char* declaration);
 
 // Registers a function that registers cases when the runner starts, for
 // cases that can only be made once every file has registered its part (a
@@ -108,7 +118,9 @@ ZKQE_API bool registerHook(HookFunction run, bool before, const char* suite, con
 ZKQE_API int runCases(int argc, char** argv);
 
 // The folder for a test's scratch files: TEST_TMPDIR when a test driver
-// (Bazel) names one, else the system's temporary folder.
+// (Bazel) names one, else the system's temporary folder. Include <string> to
+// call it: this header leaves <string> out, which is most of what a file of
+// cases would otherwise cost to compile.
 ZKQE_API std::string tempDir();
 // What ends a case's every run at once: none of its other sections runs,
 // as doctest ends a test case at a fatal failure. Thrown after the failure
@@ -150,9 +162,8 @@ private:
     int uncaughtAtEntry_;
 };
 
-inline std::string suitePath_(const char* outer, const char* name) {
-    return outer != nullptr ? std::string(outer) + "." + name : std::string(name);
-}
+// "outer.name", or `name` outside every suite; kept for the program's life.
+ZKQE_API const char* suitePath_(const char* outer, const char* name);
 
 // A fixture's setUp() and tearDown(), when it has them, around each run of a
 // body: tearDown() also after a fatal check, an exception or a skip, so that
@@ -193,9 +204,8 @@ template <class Case, class... Types>
 bool registerTypedCases_(const char* list, const char* file, int line, const char* suite,
                          const char* name, const char* tags = nullptr) {
     std::size_t index = 0;
-    ((registerCaseVariant(&runTypedCase_<typename Case::template Of<Types>>, nullptr, index, file,
-                          line, suite, name, ("<" + typeListEntry_(list, index) + ">").c_str(),
-                          tags),
+    ((registerTypeVariant_(&runTypedCase_<typename Case::template Of<Types>>, index, list, file,
+                           line, suite, name, tags),
       ++index),
      ...);
     return true;
@@ -205,7 +215,7 @@ bool registerTypedCases_(const char* list, const char* file, int line, const cha
 // life, as its cases are; no standard container, so that a file of cases
 // compiles quickly.
 template <class Value> struct ValueFamily_ {
-    template <class List> ValueFamily_(const List& list, std::string name) : parameter(name) {
+    template <class List> ValueFamily_(const List& list, const char* name) : parameter(name) {
         for (const auto& value : list)
             (void)value, ++size;
         Value* copies = static_cast<Value*>(::operator new(sizeof(Value) * (size + 1)));
@@ -216,7 +226,7 @@ template <class Value> struct ValueFamily_ {
     }
     const Value* values = nullptr;
     std::size_t size = 0;
-    std::string parameter;
+    const char* parameter;
 };
 
 // Each run shows its value beside any failure, as ZKQE_CAPTURE would.
@@ -224,7 +234,7 @@ template <class Case, class Value>
 void runValueCase_(::ZKQETest& runner, const void* context, std::size_t index) {
     const auto& family = *static_cast<const ValueFamily_<Value>*>(context);
     const Value& value = family.values[index];
-    const InfoScope shown(captured(family.parameter.c_str(), value));
+    const InfoScope shown(captured(family.parameter, value));
     Case body;
     body.attachRunner_(runner);
     runCaseBody_(body, [&body, &value] { body.zktestCaseBody_(value); });
@@ -236,8 +246,8 @@ bool registerValueFamily_(const List& list, const char* declaration, const char*
     // One family per case: Case is the case's own class.
     static const ValueFamily_<Value> family(list, declaredName_(declaration));
     for (std::size_t i = 0; i < family.size; ++i)
-        registerCaseVariant(&runValueCase_<Case, Value>, &family, i, file, line, suite, name,
-                            ("/" + std::to_string(i)).c_str(), tags);
+        registerValueVariant_(&runValueCase_<Case, Value>, &family, i, file, line, suite, name,
+                              tags);
     return true;
 }
 // The type of a parameter's values: "const std::string&" holds std::string.
@@ -347,8 +357,8 @@ bool registerValueCases_(void (Case::*)(Parameter),
     namespace id {                                                                                 \
     [[maybe_unused]] static const char* const zktestOuterSuite_ = zktestSuiteName_();              \
     [[maybe_unused]] static const char* zktestSuiteName_() {                                       \
-        static const std::string path = ::zktest::suitePath_(zktestOuterSuite_, name);             \
-        return path.c_str();                                                                       \
+        static const char* const path = ::zktest::suitePath_(zktestOuterSuite_, name);             \
+        return path;                                                                               \
     }                                                                                              \
     }                                                                                              \
     namespace id

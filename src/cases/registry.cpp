@@ -8,6 +8,8 @@
 #include "zkqe_test.h"
 
 #include <cstring>
+#include <deque>
+#include <string>
 
 namespace zkqe {
 
@@ -36,6 +38,14 @@ std::vector<RegisteredHook>& registeredHooks() {
 }
 
 namespace {
+
+// Texts the cases' registrations hand out for the program's life; a deque,
+// so that a text never moves.
+const char* keptText(std::string text) {
+    static std::deque<std::string> kept;
+    kept.push_back(std::move(text));
+    return kept.back().c_str();
+}
 
 bool identifierCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -117,14 +127,32 @@ std::string zktest::typeListEntry_(const char* list, std::size_t index) {
     return first == std::string::npos ? "" : entry.substr(first, last - first + 1);
 }
 
-std::string zktest::declaredName_(const char* declaration) {
+const char* zktest::declaredName_(const char* declaration) {
     const char* end = declaration + std::strlen(declaration);
     while (end > declaration && !zkqe::identifierCharacter(end[-1]))
         --end;
     const char* start = end;
     while (start > declaration && zkqe::identifierCharacter(start[-1]))
         --start;
-    return std::string(start, end);
+    return zkqe::keptText(std::string(start, end));
+}
+
+const char* zktest::suitePath_(const char* outer, const char* name) {
+    return zkqe::keptText(outer != nullptr ? std::string(outer) + "." + name : std::string(name));
+}
+
+bool zktest::registerTypeVariant_(CaseVariantFunction run, std::size_t index, const char* list,
+                                  const char* file, int line, const char* suite, const char* name,
+                                  const char* tags) {
+    const std::string variant = "<" + typeListEntry_(list, index) + ">";
+    return registerCaseVariant(run, nullptr, index, file, line, suite, name, variant.c_str(), tags);
+}
+
+bool zktest::registerValueVariant_(CaseVariantFunction run, const void* context, std::size_t index,
+                                   const char* file, int line, const char* suite, const char* name,
+                                   const char* tags) {
+    const std::string variant = "/" + std::to_string(index);
+    return registerCaseVariant(run, context, index, file, line, suite, name, variant.c_str(), tags);
 }
 
 bool zktest::registerLateCases(void (*registerCases)()) {

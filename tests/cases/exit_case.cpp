@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 ZKTEST_CASE("exits", "[.][exit]") {
     std::fflush(stdout);
