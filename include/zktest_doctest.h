@@ -24,8 +24,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <ostream>
+#include <string>
 #include <type_traits>
 
 // A name may carry decorators: "name" * doctest::test_suite("io") *
@@ -171,8 +173,10 @@ inline void runEndingAtFailure_(::ZKQETest& runner, const void* context, std::si
 }
 inline bool registerEnding_(::zktest::CaseFunction run, const char* file, int line,
                             const char* suite, const CaseName_& name, const std::string& variant) {
-    // Kept for the program's life, as its case is.
-    const auto* kept = new EndingCase_{run, file, line};
+    // Kept as long as the cases are; a deque, so that none moves.
+    static std::deque<EndingCase_> cases;
+    cases.push_back({run, file, line});
+    const EndingCase_* kept = &cases.back();
     return ::zktest::registerCaseVariant(&runEndingAtFailure_, kept, 0, file, line,
                                          name.suite ? name.suite : suite, name.name,
                                          variant.c_str(), name.skipped ? "[.]" : nullptr);
