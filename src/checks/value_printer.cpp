@@ -91,6 +91,10 @@ void appendValue(ValueText& out, unsigned long long value) {
 // The fewest digits that read back as the same value: never more than the
 // type's max_digits10.
 template <class T> void appendShortest(ValueText& out, T value) {
+    // Said in words: an infinity through long double's printf reads as the
+    // largest finite value where long double is emulated (valgrind).
+    if (std::isinf(value))
+        return out.append(value > 0 ? "inf" : "-inf");
     char buffer[64];
     for (int digits = 1; digits <= std::numeric_limits<T>::max_digits10; ++digits) {
         std::snprintf(buffer, sizeof buffer, "%.*Lg", digits, static_cast<long double>(value));
