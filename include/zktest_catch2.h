@@ -132,11 +132,10 @@ class Approx : public ::zktest::ApproxComparisons_<Approx> {
 public:
     explicit Approx(double value) : value_(value) {}
     static Approx custom() { return Approx(0); }
+    // The same margins around another value.
     Approx operator()(double value) const {
-        Approx other(value);
-        other.epsilon_ = epsilon_;
-        other.margin_ = margin_;
-        other.scale_ = scale_;
+        Approx other = *this;
+        other.value_ = value;
         return other;
     }
     Approx& epsilon(double epsilon) {
@@ -164,9 +163,6 @@ public:
     template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
     friend bool operator>=(const T& lhs, const Approx& rhs) {
         return static_cast<double>(lhs) > rhs.value_ || rhs.matches(static_cast<double>(lhs));
-    }
-    friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
-        return out << "Approx( " << approx.value_ << " )";
     }
 
 private:

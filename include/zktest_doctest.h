@@ -204,10 +204,10 @@ bool registerTypedCases_(const char* list, const char* file, int line, const cha
 class Approx : public ::zktest::ApproxComparisons_<Approx> {
 public:
     explicit Approx(double value) : value_(value) {}
+    // The same margins around another value.
     Approx operator()(double value) const {
-        Approx other(value);
-        other.epsilon_ = epsilon_;
-        other.scale_ = scale_;
+        Approx other = *this;
+        other.value_ = value;
         return other;
     }
     Approx& epsilon(double epsilon) {
@@ -218,13 +218,10 @@ public:
         scale_ = scale;
         return *this;
     }
+    double value() const { return value_; }
     bool matches(double other) const {
         return std::fabs(other - value_) <
                epsilon_ * (scale_ + std::max(std::fabs(other), std::fabs(value_)));
-    }
-
-    friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
-        return out << "Approx( " << approx.value_ << " )";
     }
 
 private:

@@ -171,16 +171,15 @@ inline const char* gtestTags_(const char* suite, const char* name) {
     return disabled(suite) || disabled(name) ? "[.]" : nullptr;
 }
 
-// C strings by their text, null equal only to null; `blind` to case.
-ZKQE_API bool gtestSameText_(const char* a, const char* b, bool blind);
-// Wide strings the same way; a letter is folded only when it is ASCII.
-inline bool gtestSameText_(const wchar_t* a, const wchar_t* b, bool blind) {
+// C strings, narrow or wide, by their text, null equal only to null;
+// `blind` folds ASCII letters only, as GoogleTest's C-locale comparison does.
+template <class Char> bool gtestSameText_(const Char* a, const Char* b, bool blind) {
     if (a == nullptr || b == nullptr)
         return a == b;
-    const auto fold = [blind](wchar_t c) {
-        return blind && c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    const auto fold = [blind](Char c) {
+        return blind && c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c - 'A' + 'a') : c;
     };
-    for (; *a != L'\0' && *b != L'\0'; ++a, ++b)
+    for (; *a != Char(0) && *b != Char(0); ++a, ++b)
         if (fold(*a) != fold(*b))
             return false;
     return *a == *b;

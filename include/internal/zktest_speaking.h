@@ -7,13 +7,17 @@
 #include "zktest_checks.h"
 
 #include <cstring>
+#include <ostream>
 #include <type_traits>
 
 namespace zktest {
 
-// The comparisons of the Approx classes; `Approx` has
-// `bool matches(double) const`.
+// The comparisons and printing of the Approx classes; `Approx` has
+// `bool matches(double) const` and `double value() const`.
 template <class Approx> struct ApproxComparisons_ {
+    friend std::ostream& operator<<(std::ostream& out, const Approx& approx) {
+        return out << "Approx( " << approx.value() << " )";
+    }
     template <class T, class = std::enable_if_t<std::is_arithmetic<T>::value>>
     friend bool operator==(const T& lhs, const Approx& rhs) {
         return rhs.matches(static_cast<double>(lhs));

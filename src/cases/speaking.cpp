@@ -5,22 +5,8 @@
 #include "internal/zktest_speaking.h"
 
 #include <cstring>
-#include <string>
-
-#include <cctype>
 #include <exception>
-
-bool zktest::gtestSameText_(const char* a, const char* b, bool blind) {
-    if (a == nullptr || b == nullptr)
-        return a == b;
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        const unsigned char x = static_cast<unsigned char>(*a);
-        const unsigned char y = static_cast<unsigned char>(*b);
-        if (blind ? std::tolower(x) != std::tolower(y) : x != y)
-            return false;
-    }
-    return *a == *b;
-}
+#include <string>
 
 void zktest::failOnException_(const char* file, int line, bool fatal, const char* text) {
     try {
