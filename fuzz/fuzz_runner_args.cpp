@@ -61,6 +61,10 @@ RunnerOptions model(const std::vector<std::string>& words) {
             out.append = true;
         else if (w == "--shuffle")
             out.shuffle = true;
+        else if (w == "--isolate")
+            out.isolate = true;
+        else if (w == "--durations")
+            out.durations = true;
         else if (w == "--tap" || w.rfind("--tap=", 0) == 0) {
             // A file only after '=': the next word is never taken.
             out.tap = true;
@@ -73,15 +77,16 @@ RunnerOptions model(const std::vector<std::string>& words) {
             if (w.rfind("--filter=", 0) == 0 || w.rfind("--shard-count=", 0) == 0 ||
                 w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0 ||
                 w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0 ||
-                w.rfind("--junit=", 0) == 0) {
+                w.rfind("--junit=", 0) == 0 || w.rfind("--jobs=", 0) == 0 ||
+                w.rfind("--timeout=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
                        w == "--max-failures" || w == "--repeat" || w == "--seed" ||
-                       w == "--junit") {
+                       w == "--junit" || w == "--jobs" || w == "--timeout") {
                 name = w;
-            } else if (w.size() >= 2 && std::string("ODMCGL").find(w[1]) != std::string::npos) {
+            } else if (w.size() >= 2 && std::string("ODMCGLj").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
                 value = w.substr(2);
                 glued = w.size() > 2;
@@ -92,12 +97,22 @@ RunnerOptions model(const std::vector<std::string>& words) {
             // A number takes the next word whatever it is, to say why "-5" is
             // none; a text only a word without a dash.
             const bool number =
-                name == "-L" || (name[1] == '-' && name != "--filter" && name != "--junit");
+                name == "-L" || name == "-j" ||
+                (name[1] == '-' && name != "--filter" && name != "--junit");
             if (!glued && i + 1 < words.size() &&
                 (number || words[i + 1].empty() || words[i + 1][0] != '-'))
                 value = words[++i];
             if (value.empty()) {
                 out.error = name + " needs a value";
+            } else if ((name == "--jobs" || name == "-j") && value == "auto") {
+                out.jobs = 0;
+                out.jobsGiven = true;
+            } else if (name == "--jobs" || name == "-j" || name == "--timeout") {
+                const bool jobs = name != "--timeout";
+                if (!modelNumber(value, jobs ? 0 : 1, jobs ? &out.jobs : &out.timeoutSeconds))
+                    out.error = name + " " + value + ": not a whole number of " +
+                                (jobs ? "workers from 0" : "seconds from 1") + " to 4294967295";
+                out.jobsGiven |= jobs && out.error.empty();
             } else if (name == "-L" || name == "--shard-count" || name == "--shard-index" ||
                        name == "--max-failures" || name == "--repeat" || name == "--seed") {
                 // -L, --shard-count and --repeat count from 1, the others from 0.
@@ -149,7 +164,9 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.maxFailures == b.maxFailures && a.error == b.error && a.tap == b.tap &&
            a.tapFile == b.tapFile && a.repeat == b.repeat && a.shuffle == b.shuffle &&
            a.seed == b.seed && a.seedGiven == b.seedGiven && a.junitFile == b.junitFile &&
-           a.shardIndexGiven == b.shardIndexGiven;
+           a.shardIndexGiven == b.shardIndexGiven && a.jobs == b.jobs &&
+           a.jobsGiven == b.jobsGiven && a.isolate == b.isolate &&
+           a.timeoutSeconds == b.timeoutSeconds && a.durations == b.durations;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -162,7 +179,8 @@ std::string pickWord(FuzzedDataProvider& data) {
             "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
             "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
             "--tapx --junit --junit= --junit=run.xml --junitx --repeat --repeat=0 --repeat=3 "
-            "--seed --seed=7 --shuffle --shufflex");
+            "--seed --seed=7 --shuffle --shufflex --jobs --jobs=auto -j2 -jx auto --isolate --timeout "
+            "--timeout=0 --durations --durationsx");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

@@ -42,6 +42,12 @@
 #include <atomic>
 #include <cstdio>
 
+namespace zkqe {
+// The library's own access to a run's report, for runs whose cases report
+// from other processes.
+class ReportAccess;
+} // namespace zkqe
+
 // Thrown by value by a failed assertion when the object's failure count
 // reaches its limit; go() catches it and ends the run in order.
 class ZKQE_API tooManyFailures {};
@@ -164,6 +170,7 @@ protected:
     void* auxilaryOutput;
 
 private:
+    friend class zkqe::ReportAccess;
     void processFlaggedArgs();
     // Names the run's report and status file and opens the report.
     void openRunReport_();

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "reports/failure_listener.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -175,6 +176,21 @@ void consoleSummary(const std::string& program, const RunTally& tally,
     std::fflush(stderr);
     if (githubActions)
         appendStepSummary(program, counts, results);
+}
+
+void consoleSlowest(const std::vector<CaseResult>& results, std::size_t most) {
+    std::vector<const CaseResult*> order;
+    for (const CaseResult& result : results)
+        order.push_back(&result);
+    // Stable, so cases of one time keep the run's order.
+    std::stable_sort(order.begin(), order.end(), [](const CaseResult* a, const CaseResult* b) {
+        return a->seconds > b->seconds;
+    });
+    if (order.size() > most)
+        order.resize(most);
+    for (const CaseResult* result : order)
+        std::fprintf(stderr, "zktest: slowest: %.3f s \"%s\" (%s:%d)\n", result->seconds,
+                     result->name.c_str(), result->file.c_str(), result->line);
 }
 
 } // namespace zkqe

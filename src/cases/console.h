@@ -36,6 +36,8 @@ void consoleFailure(const FailureNotice& notice);
 void consoleStopped(const std::string& caseName, const CaseFailure& failure);
 void consoleCaseStarting(const char* name, const char* file, int line);
 void consoleSkip(const char* file, int line, const char* why);
+// The `most` slowest cases, slowest first.
+void consoleSlowest(const std::vector<CaseResult>& results, std::size_t most);
 void consoleSummary(const std::string& program, const RunTally& tally,
                     const std::vector<CaseResult>& results);
 

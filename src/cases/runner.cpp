@@ -12,8 +12,11 @@
 #include "zkqe_output.h"
 #include "driver/safety_nets.h"
 #include "reports/failure_listener.h"
+#include "reports/report_access.h"
 #include "platform/platform.h"
+#include "platform/worker_process.h"
 #include "cases/case_filter.h"
+#include "cases/case_pool.h"
 #include "cases/case_registry.h"
 #include "cases/case_results.h"
 #include "cases/console.h"
@@ -58,6 +61,11 @@ constexpr const char* kUsage =
     "  --shuffle       in an order drawn from --seed S (a new seed, printed,\n"
     "                  when none is given)\n"
     "  --junit FILE    writes JUnit XML there (as XML_OUTPUT_FILE does)\n"
+    "  --jobs N, -j N  runs the cases in N worker processes (0 or auto: one per\n"
+    "                  core); a case that crashes, exits or hangs fails alone\n"
+    "  --isolate       runs every case in a fresh worker process\n"
+    "  --timeout SECONDS  fails a case that runs longer, and goes on\n"
+    "  --durations     each case's time in the report, the slowest ten said\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
     "                  each a word of its own with its value the next word\n";
@@ -82,13 +90,24 @@ std::atomic<const SectionTracker*> sections{nullptr};
 // Every failed check: echoed on the console and kept for the run's outputs.
 // The section is the tracker's: the report's step tag stays on a section
 // after it ends, and on the last section of the case before.
-void onFailure(const FailureNotice& notice) {
+void recordAndTell(const FailureNotice& notice, bool tell) {
     const SectionTracker* tracker = sections.load(std::memory_order_acquire);
     const std::string section = tracker != nullptr ? tracker->section() : "";
     FailureNotice told = notice;
     told.stepTag = section.c_str();
-    consoleFailure(told);
+    if (tell)
+        consoleFailure(told);
     recordFailure(notice.tag, notice.fileName, notice.lineNumber, told.stepTag);
+}
+
+void onFailure(const FailureNotice& notice) {
+    recordAndTell(notice, true);
+}
+
+// A worker's failures reach the console through the parent, in the run's
+// order, whichever worker finishes first.
+void onWorkerFailure(const FailureNotice& notice) {
+    recordAndTell(notice, false);
 }
 
 // What the exit handler needs to say who called exit(): the run between
@@ -102,7 +121,7 @@ RunInProgress inProgress;
 // Read by the alarm's abort handler on the alarm's thread as well.
 std::atomic<const RegisteredCase*> runningCase{nullptr};
 
-class CaseRunner : public ZKQETest {
+class CaseRunner : public ZKQETest, public CasePoolClient {
 public:
     // The report's folder and name are the flags' from the start: the
     // constructor creates the status file after them.
@@ -110,7 +129,8 @@ public:
                std::vector<const RegisteredCase*> cases)
         : ZKQETest(name.c_str(), "", reportDir(options).c_str(), reportFile(name, options).c_str(),
                    options.append),
-          cases_(std::move(cases)), verbose_(options.verbose), tracker_(*this) {
+          cases_(std::move(cases)), verbose_(options.verbose), durations_(options.durations),
+          tracker_(*this) {
         if (!options.machineId.empty())
             machineId(options.machineId.c_str());
         if (!options.compilerId.empty())
@@ -121,18 +141,14 @@ public:
         sections.store(&tracker_, std::memory_order_release);
         setActiveSectionTracker(&tracker_);
         HookPlan hooks(cases_, registeredHooks());
+        hooks_ = &hooks;
         try {
-            for (std::size_t i = 0; i < cases_.size(); ++i) {
-                for (HookPlan::Scope* scope : hooks.opening(i))
-                    for (const RegisteredHook* hook : scope->before)
-                        scope->failed = !runHook(*hook) || scope->failed;
-                if (const HookPlan::Scope* failed = hooks.failedScopeOf(i, cases_[i]->suite))
-                    refuseCase(*cases_[i], *failed);
-                else
-                    runCase(*cases_[i]);
-                for (HookPlan::Scope* scope : hooks.closing(i))
-                    for (const RegisteredHook* hook : scope->after)
-                        runHook(*hook);
+            if (poolAsked_)
+                runInPool(hooks);
+            for (std::size_t i = 0; i < cases_.size() && !poolAsked_; ++i) {
+                runBeforeHooks(hooks, i);
+                runOrRefuse(i);
+                runAfterHooks(hooks, i);
             }
         } catch (...) {
             setActiveSectionTracker(nullptr);
@@ -142,6 +158,76 @@ public:
     }
 
     std::string reportPath() const { return fullOutputFileName ? fullOutputFileName : ""; }
+
+    // The cases go to worker processes. Hooks stay in this process, every
+    // before-all ahead of the first case and every after-all behind the
+    // last: the workers are copies made after the before-alls ran.
+    void usePool(const PoolSettings& settings) {
+        pool_ = settings;
+        poolAsked_ = true;
+    }
+
+    void becomeWorker(const std::string& capture) override {
+        inProgress.runner = nullptr; // an exit() in a case is the parent's to report
+        std::signal(SIGABRT, SIG_DFL);
+        tap = nullptr;
+        maxFailures(0); // the parent counts the run's failures, in order
+        results.clear();
+        worker_ = true;
+        verbose_ = false;
+        failureListener.store(&onWorkerFailure);
+        outputDir(""); // the capture's path is whole
+        changeOutputFile(capture.c_str());
+    }
+
+    CaseFinding runInWorker(std::size_t position) override {
+        const int checksBefore = ZKQESingletonAssertionCounter::getCount();
+        const int failedBefore = ZKQESingletonAssertionFailedCounter::getCount();
+        const int casesFailedBefore = casesFailed, casesSkippedBefore = casesSkipped;
+        runOrRefuse(position);
+        CaseFinding finding;
+        finding.assertions = ZKQESingletonAssertionCounter::getCount() - checksBefore;
+        finding.failedAssertions = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
+        finding.verdict = casesFailed != casesFailedBefore     ? CaseFinding::Verdict::failed
+                          : casesSkipped != casesSkippedBefore ? CaseFinding::Verdict::skipped
+                                                               : CaseFinding::Verdict::passed;
+        finding.result = std::move(results.back());
+        results.clear();
+        return finding;
+    }
+
+    bool takeFinding(std::size_t position, CaseFinding& finding) override {
+        const RegisteredCase& registered = *cases_[position];
+        ReportAccess::appendBytes(*this, finding.report.data(), finding.report.size());
+        ReportAccess::countElsewhere(*this, finding.assertions, finding.failedAssertions);
+        CaseResult& result = finding.result;
+        result.name = registered.name;
+        result.file = registered.file;
+        result.line = registered.line;
+        result.suite = registered.suite;
+        results.push_back(std::move(result));
+        ++casesEnded;
+        tellFailures(results.back());
+        if (!finding.death.empty()) {
+            // The end of the worker, said where the case would have said it.
+            ReportAccess::nameFunction(*this, registered.name.c_str());
+            recordFailuresInto(&results.back());
+            assertTrue(finding.death.c_str(), registered.file, registered.line, false, nullptr);
+            markLastFailure(finding.deathKind);
+            recordFailuresInto(nullptr);
+        }
+        sayDuration();
+        if (finding.verdict == CaseFinding::Verdict::failed)
+            ++casesFailed;
+        else if (finding.verdict == CaseFinding::Verdict::skipped)
+            ++casesSkipped;
+        else
+            ++casesPassed;
+        writeTapPoint();
+        if (ReportAccess::failureLimitReached(*this))
+            throw tooManyFailures();
+        return true;
+    }
 
     int casesPassed = 0;
     int casesFailed = 0;
@@ -154,6 +240,60 @@ public:
     std::size_t casesEnded = 0;
 
 private:
+    // In the parent only: a worker's report must stay free of times, which
+    // differ between runs.
+    void sayDuration() {
+        if (!durations_ || worker_)
+            return;
+        char line[48];
+        std::snprintf(line, sizeof line, "time %.6f s", results.back().seconds);
+        print(line);
+    }
+
+    // What the console would have said had the case run in this process.
+    void tellFailures(const CaseResult& result) {
+        if (verbose_)
+            consoleCaseStarting(result.name.c_str(), result.file.c_str(), result.line);
+        for (const CaseFailure& failure : result.failures) {
+            consoleFailure({failure.text.c_str(), failure.file.c_str(), failure.line,
+                            result.name.c_str(), failure.section.c_str()});
+            if (failure.kind == FailureKind::require || failure.kind == FailureKind::exception)
+                consoleStopped(result.name, failure);
+        }
+    }
+
+    void runBeforeHooks(HookPlan& hooks, std::size_t i) {
+        for (HookPlan::Scope* scope : hooks.opening(i))
+            for (const RegisteredHook* hook : scope->before)
+                scope->failed = !runHook(*hook) || scope->failed;
+    }
+
+    void runAfterHooks(HookPlan& hooks, std::size_t i) {
+        for (HookPlan::Scope* scope : hooks.closing(i))
+            for (const RegisteredHook* hook : scope->after)
+                runHook(*hook);
+    }
+
+    void runOrRefuse(std::size_t i) {
+        if (const HookPlan::Scope* failed = hooks_->failedScopeOf(i, cases_[i]->suite))
+            refuseCase(*cases_[i], *failed);
+        else
+            runCase(*cases_[i]);
+    }
+
+    void runInPool(HookPlan& hooks) {
+        for (std::size_t i = 0; i < cases_.size(); ++i)
+            runBeforeHooks(hooks, i);
+        if (!runInWorkers(*this, cases_.size(), pool_)) {
+            std::fprintf(stderr, "%s: no worker processes here: the cases run in this one\n",
+                         testTag());
+            for (std::size_t i = 0; i < cases_.size(); ++i)
+                runOrRefuse(i);
+        }
+        for (std::size_t i = 0; i < cases_.size(); ++i)
+            runAfterHooks(hooks, i);
+    }
+
     static std::string reportFile(const std::string& name, const RunnerOptions& options) {
         return options.outputFile.empty() ? name + ".out" : options.outputFile;
     }
@@ -190,6 +330,7 @@ private:
         }
         endCase(start);
         ++casesEnded;
+        sayDuration();
         if (detectedErrors_ > failuresBefore)
             ++casesFailed;
         else if (skipped_)
@@ -317,11 +458,17 @@ private:
             results.back().failures.back().kind = kind;
             last = results.back().failures.back();
         }
-        consoleStopped(results.back().name, last);
+        if (!worker_)
+            consoleStopped(results.back().name, last);
     }
 
     std::vector<const RegisteredCase*> cases_;
+    HookPlan* hooks_ = nullptr;
+    PoolSettings pool_;
+    bool poolAsked_ = false;
     bool verbose_;
+    bool durations_;
+    bool worker_ = false;
     bool skipped_ = false;
     bool ended_ = false; // by zktest::EndCase
     SectionTracker tracker_;
@@ -480,6 +627,29 @@ std::vector<const RegisteredCase*> runOrder(std::vector<const RegisteredCase*> c
     return runs;
 }
 
+// The workers' capture files live here, for the run only.
+struct TemporaryFolder {
+    std::string path;
+    TemporaryFolder(const std::string& program, bool wanted) {
+        if (!wanted)
+            return;
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+        std::random_device random;
+        for (int tries = 0; tries < 8 && path.empty(); ++tries) {
+            const std::filesystem::path candidate =
+                base / (program + "-workers-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, error))
+                path = candidate.string();
+        }
+    }
+    ~TemporaryFolder() {
+        std::error_code error;
+        if (!path.empty())
+            std::filesystem::remove_all(path, error);
+    }
+};
+
 // -D names a folder the run writes into; one that is missing is refused
 // before anything runs rather than made, so a mistyped name is seen.
 bool isFolder(const std::string& path) {
@@ -548,6 +718,7 @@ extern "C" void noteAlarmOnAbort(int) {
     const std::size_t length = alarmNote.length.load(std::memory_order_acquire);
     if (length == 0 || std::chrono::steady_clock::now() < alarmNote.deadline)
         return;
+    killWorkersFromHandler();
     platform::writeFaultText(stderr, alarmNote.text, length);
     if (const RegisteredCase* running = runningCase.load(std::memory_order_acquire)) {
         writeFaultLiteral(" during case \"");
@@ -677,6 +848,19 @@ int zktest::runCases(int argc, char** argv) {
     const std::vector<const RegisteredCase*> shard = runOrder(shardOf(selected, options), options);
     CaseRunner runner(name, options, shard);
     runner.tap = tap;
+    // Isolation or a timeout needs workers: one, unless more are asked.
+    const TemporaryFolder workFolder(name, options.jobsGiven || options.isolate ||
+                                               options.timeoutSeconds != 0);
+    if (!workFolder.path.empty()) {
+        PoolSettings pool;
+        pool.jobs = options.jobsGiven ? options.jobs : 1;
+        if (pool.jobs == 0)
+            pool.jobs = platform::usableCores();
+        pool.isolate = options.isolate;
+        pool.timeoutSeconds = options.timeoutSeconds;
+        pool.folder = workFolder.path;
+        runner.usePool(pool);
+    }
     const bool planFirst = registeredHooks().empty();
     if (tap != nullptr)
         writeTapVersion(tap);
@@ -700,6 +884,8 @@ int zktest::runCases(int argc, char** argv) {
                    {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
                     failed, elapsed.count()},
                    runner.results);
+    if (options.durations)
+        consoleSlowest(runner.results, 10);
     const bool cutShort = runner.casesEnded < shard.size();
     if (tap != nullptr && cutShort)
         writeTapBailOut(tap, "the run ended at the failure limit, " +

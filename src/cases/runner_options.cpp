@@ -46,6 +46,11 @@ constexpr Option kOptions[] = {
     {"--shuffle", Kind::flag, &RunnerOptions::shuffle, nullptr},
     {"--seed", Kind::number, nullptr, nullptr, &RunnerOptions::seed, 0},
     {"--junit", Kind::text, nullptr, &RunnerOptions::junitFile},
+    {"--jobs", Kind::number, nullptr, nullptr, &RunnerOptions::jobs, 0, " of workers"},
+    {"-j", Kind::number, nullptr, nullptr, &RunnerOptions::jobs, 0, " of workers"},
+    {"--isolate", Kind::flag, &RunnerOptions::isolate, nullptr},
+    {"--timeout", Kind::number, nullptr, nullptr, &RunnerOptions::timeoutSeconds, 1, " of seconds"},
+    {"--durations", Kind::flag, &RunnerOptions::durations, nullptr},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",
@@ -136,6 +141,9 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
         }
         if (value.empty()) {
             options.error = std::string(option->name) + " needs a value";
+        } else if (option->number == &RunnerOptions::jobs && value == "auto") {
+            options.jobs = 0; // as many as the cores, like 0
+            options.jobsGiven = true;
         } else if (option->kind == Kind::number) {
             if (!parseWholeNumber(value, option->least, &(options.*(option->number))))
                 options.error = std::string(option->name) + " " + value + ": not a whole number" +
@@ -145,6 +153,8 @@ RunnerOptions parseRunnerArguments(int argc, char** argv) {
                 options.shardIndexGiven = true;
             else if (option->number == &RunnerOptions::seed)
                 options.seedGiven = true;
+            else if (option->number == &RunnerOptions::jobs)
+                options.jobsGiven = true;
         } else if (option->text == &RunnerOptions::filter) {
             addFilterTerms(options, value);
         } else {

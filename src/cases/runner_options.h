@@ -46,6 +46,13 @@ struct RunnerOptions {
     std::string tapFile;
     // Where the JUnit XML goes; empty: nowhere (XML_OUTPUT_FILE aside).
     std::string junitFile;
+    // The cases run in `jobs` worker processes (0: one per usable core)
+    // when jobsGiven; isolation or a timeout asks for workers too.
+    unsigned jobs = 0;
+    bool jobsGiven = false;
+    bool isolate = false;        // a fresh worker for every case
+    unsigned timeoutSeconds = 0; // a case's longest run; 0: none
+    bool durations = false;      // each case's time in the report, the slowest said
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// Worker processes for a run of cases spread over several processes: the
+// parent hands each worker tasks through one pipe and reads what it found
+// through another, and learns how a worker ended when it dies.
+//
+// Invariants the implementations keep:
+//  - A worker never returns into the caller's code: its body's result is its
+//    exit status, and it ends without the parent's exit handlers or a second
+//    flush of the parent's stdio buffers (the caller flushes before a start).
+//  - Every descriptor a start creates is the caller's to close, through
+//    endWorker; none leaks into a later worker, so a worker's end is seen as
+//    end-of-file on its pipe.
+//  - killFromHandler is async-signal-safe: the alarm's abort handler ends the
+//    workers with it.
+#ifndef ZKQE_PLATFORM_WORKER_PROCESS_H
+#define ZKQE_PLATFORM_WORKER_PROCESS_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zkqe {
+namespace platform {
+
+struct WorkerProcess {
+    std::intptr_t process = 0; // pid or process handle; 0: none
+    int tasks = -1;            // the parent's end of the task pipe
+    int findings = -1;         // the parent's end of the findings pipe
+};
+
+// The worker's side: reads tasks from `tasks`, writes findings to
+// `findings`; its result is the worker's exit status.
+using WorkerBody = int (*)(int tasks, int findings, void* context);
+
+// Starts a worker running `body` in a copy of this process. False when no
+// worker can be started here (no process could be made, or the system has
+// no way to copy a process).
+bool startWorker(WorkerProcess& worker, WorkerBody body, void* context);
+
+// How a worker ended.
+struct WorkerEnd {
+    bool exited = false; // through exit(), with `status`
+    int status = 0;
+    bool aborted = false;    // through abort()
+    unsigned long fault = 0; // the Windows exception code of a fault, else 0
+    int signal = 0;          // another signal that ended it (POSIX), else 0
+};
+
+// Ends the worker (killed first when `kill`), waits for it and closes its
+// pipes.
+WorkerEnd endWorker(WorkerProcess& worker, bool kill);
+
+// Kills the worker at once, from a signal handler. Async-signal-safe.
+void killFromHandler(std::intptr_t process);
+
+// Waits until one of `fds` has bytes or its end, or `milliseconds` pass
+// (negative: no limit). Returns the index of one that is ready, or -1.
+int waitForReadable(const int* fds, std::size_t count, int milliseconds);
+
+// read() and a whole write(), retried after signals. readSome returns 0 at
+// the pipe's end and -1 on an error.
+long readSome(int fd, void* buffer, std::size_t size);
+bool writeAll(int fd, const void* data, std::size_t size);
+
+// The cores this process may run on (at least 1).
+unsigned usableCores();
+
+} // namespace platform
+} // namespace zkqe
+
+#endif
