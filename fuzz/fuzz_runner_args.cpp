@@ -78,13 +78,14 @@ RunnerOptions model(const std::vector<std::string>& words) {
                 w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0 ||
                 w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0 ||
                 w.rfind("--junit=", 0) == 0 || w.rfind("--jobs=", 0) == 0 ||
-                w.rfind("--timeout=", 0) == 0) {
+                w.rfind("--zktest-worker=", 0) == 0 || w.rfind("--timeout=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
                        w == "--max-failures" || w == "--repeat" || w == "--seed" ||
-                       w == "--junit" || w == "--jobs" || w == "--timeout") {
+                       w == "--junit" || w == "--jobs" || w == "--timeout" ||
+                       w == "--zktest-worker") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGLj").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -96,9 +97,9 @@ RunnerOptions model(const std::vector<std::string>& words) {
             }
             // A number takes the next word whatever it is, to say why "-5" is
             // none; a text only a word without a dash.
-            const bool number =
-                name == "-L" || name == "-j" ||
-                (name[1] == '-' && name != "--filter" && name != "--junit");
+            const bool number = name == "-L" || name == "-j" ||
+                                (name[1] == '-' && name != "--filter" && name != "--junit" &&
+                                 name != "--zktest-worker");
             if (!glued && i + 1 < words.size() &&
                 (number || words[i + 1].empty() || words[i + 1][0] != '-'))
                 value = words[++i];
@@ -135,12 +136,13 @@ RunnerOptions model(const std::vector<std::string>& words) {
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
-                std::string& field = name == "--junit" ? out.junitFile
-                                     : name == "-O"    ? out.outputFile
-                                     : name == "-D"    ? out.outputDir
-                                     : name == "-M"    ? out.machineId
-                                     : name == "-C"    ? out.compilerId
-                                                       : out.crashTarget;
+                std::string& field = name == "--junit"           ? out.junitFile
+                                     : name == "--zktest-worker" ? out.workerChannel
+                                     : name == "-O"              ? out.outputFile
+                                     : name == "-D"              ? out.outputDir
+                                     : name == "-M"              ? out.machineId
+                                     : name == "-C"              ? out.compilerId
+                                                                 : out.crashTarget;
                 field = value;
             }
         }
@@ -166,7 +168,8 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.seed == b.seed && a.seedGiven == b.seedGiven && a.junitFile == b.junitFile &&
            a.shardIndexGiven == b.shardIndexGiven && a.jobs == b.jobs &&
            a.jobsGiven == b.jobsGiven && a.isolate == b.isolate &&
-           a.timeoutSeconds == b.timeoutSeconds && a.durations == b.durations;
+           a.timeoutSeconds == b.timeoutSeconds && a.durations == b.durations &&
+           a.workerChannel == b.workerChannel;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -179,8 +182,9 @@ std::string pickWord(FuzzedDataProvider& data) {
             "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
             "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
             "--tapx --junit --junit= --junit=run.xml --junitx --repeat --repeat=0 --repeat=3 "
-            "--seed --seed=7 --shuffle --shufflex --jobs --jobs=auto -j2 -jx auto --isolate --timeout "
-            "--timeout=0 --durations --durationsx");
+            "--seed --seed=7 --shuffle --shufflex --jobs --jobs=auto -j2 -jx auto --isolate "
+            "--timeout "
+            "--timeout=0 --durations --durationsx --zktest-worker --zktest-worker=3,4");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

@@ -285,7 +285,10 @@ private:
         slot = Slot();
         slot.capture = settings_.folder + "/worker-" + std::to_string(++started_) + ".out";
         WorkerStart context{&client_, slot.capture};
-        if (!platform::startWorker(slot.process, serveCases, &context))
+        std::vector<std::string> relaunch = settings_.relaunch;
+        relaunch.push_back("-O");
+        relaunch.push_back(slot.capture);
+        if (!platform::startWorker(slot.process, serveCases, &context, relaunch))
             return false;
         anyStarted_ = true;
         liveWorkers[i].store(slot.process.process);
@@ -449,6 +452,11 @@ private:
 bool runInWorkers(CasePoolClient& client, std::size_t count, const PoolSettings& settings) {
     Pool pool(client, count, settings);
     return pool.run();
+}
+
+int serveTasks(CasePoolClient& client, int tasks, int findings, const std::string& capture) {
+    WorkerStart start{&client, capture};
+    return serveCases(tasks, findings, &start);
 }
 
 void killWorkersFromHandler() {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace zkqe {
 
@@ -51,11 +52,19 @@ struct PoolSettings {
     bool isolate = false;
     unsigned timeoutSeconds = 0;
     std::string folder; // where the capture files go; the parent removes them
+    // Where a worker is the program started again: its path and the words
+    // that select and order the same cases; the pool adds "-O" and the
+    // worker's capture file.
+    std::vector<std::string> relaunch;
 };
 
 // Runs positions 0 to count-1. False, having run nothing, when no worker can
 // be started on this system.
 bool runInWorkers(CasePoolClient& client, std::size_t count, const PoolSettings& settings);
+
+// A worker started again by name: serves the tasks of `tasks` until its end,
+// its report lines in `capture`. Returns its exit status.
+int serveTasks(CasePoolClient& client, int tasks, int findings, const std::string& capture);
 
 // For the alarm's abort handler: ends every worker with the parent.
 // Async-signal-safe.

@@ -142,6 +142,8 @@ public:
         setActiveSectionTracker(&tracker_);
         HookPlan hooks(cases_, registeredHooks());
         hooks_ = &hooks;
+        if (parentTasks_ >= 0)
+            serveParent(hooks);
         try {
             if (poolAsked_)
                 runInPool(hooks);
@@ -165,6 +167,12 @@ public:
     void usePool(const PoolSettings& settings) {
         pool_ = settings;
         poolAsked_ = true;
+    }
+
+    // A worker started again by name: its tasks come from these pipes.
+    void serveFrom(int tasks, int findings) {
+        parentTasks_ = tasks;
+        parentFindings_ = findings;
     }
 
     void becomeWorker(const std::string& capture) override {
@@ -240,6 +248,17 @@ public:
     std::size_t casesEnded = 0;
 
 private:
+    // Like a copy of the parent, it runs every before-all first, for what
+    // they set up; their report lines stay ahead of every case's. It ends
+    // here, without the run's end: the parent owns the summary.
+    [[noreturn]] void serveParent(HookPlan& hooks) {
+        for (std::size_t i = 0; i < cases_.size(); ++i)
+            runBeforeHooks(hooks, i);
+        const int status = serveTasks(*this, parentTasks_, parentFindings_, reportPath());
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+
     // In the parent only: a worker's report must stay free of times, which
     // differ between runs.
     void sayDuration() {
@@ -466,6 +485,8 @@ private:
     HookPlan* hooks_ = nullptr;
     PoolSettings pool_;
     bool poolAsked_ = false;
+    int parentTasks_ = -1;
+    int parentFindings_ = -1;
     bool verbose_;
     bool durations_;
     bool worker_ = false;
@@ -828,6 +849,20 @@ int zktest::runCases(int argc, char** argv) {
         return 1;
     }
 
+    // A worker started again by name serves its parent and writes nothing of
+    // the run's own: no TAP, no JUnit, no status beside the report.
+    if (!options.workerChannel.empty()) {
+        int tasks = -1, findings = -1;
+        if (!platform::openWorkerChannel(options.workerChannel, &tasks, &findings)) {
+            std::fprintf(stderr, "%s: %s%s: no pipes of a parent\n", name.c_str(),
+                         platform::kWorkerFlag, options.workerChannel.c_str());
+            return 2;
+        }
+        CaseRunner worker(name, options, runOrder(shardOf(selected, options), options));
+        worker.serveFrom(tasks, findings);
+        return worker.go();
+    }
+
     // Opened before the run, so a name that cannot be written stops it
     // like a bad option.
     std::FILE* tap = nullptr;
@@ -859,6 +894,11 @@ int zktest::runCases(int argc, char** argv) {
         pool.isolate = options.isolate;
         pool.timeoutSeconds = options.timeoutSeconds;
         pool.folder = workFolder.path;
+        // A worker started again by name selects the same cases in the same
+        // order: the same words, and the seed this run drew.
+        pool.relaunch.assign(words.begin(), words.end());
+        if (options.shuffle)
+            pool.relaunch.insert(pool.relaunch.end(), {"--seed", std::to_string(options.seed)});
         runner.usePool(pool);
     }
     const bool planFirst = registeredHooks().empty();

@@ -51,6 +51,7 @@ constexpr Option kOptions[] = {
     {"--isolate", Kind::flag, &RunnerOptions::isolate, nullptr},
     {"--timeout", Kind::number, nullptr, nullptr, &RunnerOptions::timeoutSeconds, 1, " of seconds"},
     {"--durations", Kind::flag, &RunnerOptions::durations, nullptr},
+    {"--zktest-worker", Kind::text, nullptr, &RunnerOptions::workerChannel},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",

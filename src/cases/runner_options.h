@@ -53,6 +53,8 @@ struct RunnerOptions {
     bool isolate = false;        // a fresh worker for every case
     unsigned timeoutSeconds = 0; // a case's longest run; 0: none
     bool durations = false;      // each case's time in the report, the slowest said
+    // Set in a worker started again by name: the pipes to its parent.
+    std::string workerChannel;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;

@@ -17,6 +17,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace zkqe {
 namespace platform {
@@ -31,10 +33,20 @@ struct WorkerProcess {
 // `findings`; its result is the worker's exit status.
 using WorkerBody = int (*)(int tasks, int findings, void* context);
 
-// Starts a worker running `body` in a copy of this process. False when no
-// worker can be started here (no process could be made, or the system has
-// no way to copy a process).
-bool startWorker(WorkerProcess& worker, WorkerBody body, void* context);
+// Starts a worker: where a process can be copied, a copy that runs `body`;
+// elsewhere the program started again with `relaunch` (its path, then its
+// words) and one more word, kWorkerFlag and the pipes' names, which the new
+// process hands to openWorkerChannel before it serves its tasks. False when
+// no process could be made.
+bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
+                 const std::vector<std::string>& relaunch);
+
+// The word's start; the rest names the inherited pipes.
+constexpr const char* kWorkerFlag = "--zktest-worker=";
+
+// In a relaunched worker: the task and findings descriptors that `names`
+// (what followed kWorkerFlag) gives. False for names that give none.
+bool openWorkerChannel(const std::string& names, int* tasks, int* findings);
 
 // How a worker ended.
 struct WorkerEnd {

@@ -42,7 +42,8 @@ void forget(int fd) {
 
 } // namespace
 
-bool startWorker(WorkerProcess& worker, WorkerBody body, void* context) {
+bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
+                 const std::vector<std::string>&) {
     int tasks[2], findings[2];
     if (!makePipe(tasks))
         return false;
@@ -75,6 +76,11 @@ bool startWorker(WorkerProcess& worker, WorkerBody body, void* context) {
     parentEnds.push_back(worker.tasks);
     parentEnds.push_back(worker.findings);
     return true;
+}
+
+// A copy of the process needs no channel by name.
+bool openWorkerChannel(const std::string&, int*, int*) {
+    return false;
 }
 
 WorkerEnd endWorker(WorkerProcess& worker, bool kill) {
