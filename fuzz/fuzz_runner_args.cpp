@@ -78,13 +78,14 @@ RunnerOptions model(const std::vector<std::string>& words) {
                 w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0 ||
                 w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0 ||
                 w.rfind("--junit=", 0) == 0 || w.rfind("--jobs=", 0) == 0 ||
-                w.rfind("--zktest-worker=", 0) == 0 || w.rfind("--timeout=", 0) == 0) {
+                w.rfind("--zktest-worker=", 0) == 0 || w.rfind("--timeout=", 0) == 0 ||
+                w.rfind("--retries=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
                        w == "--max-failures" || w == "--repeat" || w == "--seed" ||
-                       w == "--junit" || w == "--jobs" || w == "--timeout" ||
+                       w == "--junit" || w == "--jobs" || w == "--timeout" || w == "--retries" ||
                        w == "--zktest-worker") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGLj").find(w[1]) != std::string::npos) {
@@ -115,7 +116,8 @@ RunnerOptions model(const std::vector<std::string>& words) {
                                 (jobs ? "workers from 0" : "seconds from 1") + " to 4294967295";
                 out.jobsGiven |= jobs && out.error.empty();
             } else if (name == "-L" || name == "--shard-count" || name == "--shard-index" ||
-                       name == "--max-failures" || name == "--repeat" || name == "--seed") {
+                       name == "--max-failures" || name == "--repeat" || name == "--seed" ||
+                       name == "--retries") {
                 // -L, --shard-count and --repeat count from 1, the others from 0.
                 const bool fromOne = name == "-L" || name == "--shard-count" || name == "--repeat";
                 const unsigned least = fromOne ? 1 : 0;
@@ -124,6 +126,7 @@ RunnerOptions model(const std::vector<std::string>& words) {
                                    : name == "--shard-index" ? &out.shardIndex
                                    : name == "--repeat"      ? &out.repeat
                                    : name == "--seed"        ? &out.seed
+                                   : name == "--retries"     ? &out.retries
                                                              : &out.maxFailures;
                 const std::string unit = name == "-L"         ? " of seconds"
                                          : name == "--repeat" ? " of runs"
@@ -169,7 +172,7 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.shardIndexGiven == b.shardIndexGiven && a.jobs == b.jobs &&
            a.jobsGiven == b.jobsGiven && a.isolate == b.isolate &&
            a.timeoutSeconds == b.timeoutSeconds && a.durations == b.durations &&
-           a.workerChannel == b.workerChannel;
+           a.workerChannel == b.workerChannel && a.retries == b.retries;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -184,7 +187,8 @@ std::string pickWord(FuzzedDataProvider& data) {
             "--tapx --junit --junit= --junit=run.xml --junitx --repeat --repeat=0 --repeat=3 "
             "--seed --seed=7 --shuffle --shufflex --jobs --jobs=auto -j2 -jx auto --isolate "
             "--timeout "
-            "--timeout=0 --durations --durationsx --zktest-worker --zktest-worker=3,4");
+            "--timeout=0 --durations --durationsx --zktest-worker --zktest-worker=3,4 --retries "
+            "--retries=2");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

@@ -121,10 +121,12 @@ bool decodeFinding(MessageReader& in, std::size_t* position, CaseFinding& findin
     return in.ok;
 }
 
-// The bytes of `path` from `offset` to its end.
+// The text of `path` from `offset` (in bytes) to its end. Read as text:
+// the report it joins is written as text, so Windows' line ends are not
+// doubled.
 std::string readFrom(const std::string& path, std::uint64_t offset) {
     std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    if (std::FILE* file = std::fopen(path.c_str(), "r")) {
         if (std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0) {
             char buffer[8192];
             std::size_t got;

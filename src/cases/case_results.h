@@ -41,6 +41,12 @@ struct CaseResult {
     std::string skipReason;            // what the skip said
     bool hidden = false;               // skipped as hidden ([.]), never run
     std::string output;                // its lines in the report
+    // The failures of its runs before the last, when a failed case was run
+    // again (--retries), and how many runs it had.
+    std::vector<CaseFailure> earlierFailures;
+    unsigned runs = 1;
+    // Failed, then passed when run again.
+    bool flaky() const { return runs > 1 && failures.empty(); }
 };
 
 // The case whose failures the listener records now; null between cases.

@@ -146,6 +146,11 @@ void consoleStopped(const std::string& caseName, const CaseFailure& failure) {
     std::fflush(stderr);
 }
 
+void consoleRunAgain(const std::string& caseName, const std::string& file, int line, unsigned run) {
+    std::fprintf(stderr, "%s: warning: \"%s\" failed at run %u: runs again\n",
+                 location(file, line).c_str(), caseName.c_str(), run);
+}
+
 void consoleCaseStarting(const char* name, const char* file, int line) {
     std::fprintf(stderr, "case: %s (%s:%d)\n", name, file, line);
     std::fflush(stderr);
@@ -164,15 +169,23 @@ void consoleSummary(const std::string& program, const RunTally& tally,
     char skipped[32] = "";
     if (tally.casesSkipped != 0)
         std::snprintf(skipped, sizeof skipped, ", %d skipped", tally.casesSkipped);
+    char flaky[32] = "";
+    if (tally.casesFlaky != 0)
+        std::snprintf(flaky, sizeof flaky, ", %d flaky", tally.casesFlaky);
     char counts[160];
     std::snprintf(counts, sizeof counts,
-                  "cases %d passed, %d failed%s; checks %d passed, %d failed", tally.casesPassed,
-                  tally.casesFailed, skipped, tally.checksPassed, tally.checksFailed);
+                  "cases %d passed%s, %d failed%s; checks %d passed, %d failed", tally.casesPassed,
+                  flaky, tally.casesFailed, skipped, tally.checksPassed, tally.checksFailed);
     std::fprintf(stderr, "%szktest:%s %s; %.3f s\n", paint(passed ? kGreen : kRed), paint(kPlain),
                  counts, tally.seconds);
     listFailedCases(results, [](const std::string& line, bool names) {
         std::fprintf(stderr, "zktest: %s%s\n", names ? "failed: " : "", line.c_str());
     });
+    for (const CaseResult& result : results)
+        if (result.flaky())
+            std::fprintf(stderr, "zktest: flaky: \"%s\" (%s) passed at run %u\n",
+                         result.name.c_str(), location(result.file, result.line).c_str(),
+                         result.runs);
     std::fflush(stderr);
     if (githubActions)
         appendStepSummary(program, counts, results);

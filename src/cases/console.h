@@ -20,6 +20,7 @@ struct RunTally {
     int casesPassed;
     int casesFailed;
     int casesSkipped;
+    int casesFlaky; // passed when run again, counted apart from the passed
     int checksPassed;
     int checksFailed;
     double seconds;
@@ -34,6 +35,8 @@ void startConsole();
 void consoleFailure(const FailureNotice& notice);
 // Where `failure` (a fatal check's, an exception's) ended the case's run.
 void consoleStopped(const std::string& caseName, const CaseFailure& failure);
+// A case that failed at its `run`th run and runs again.
+void consoleRunAgain(const std::string& caseName, const std::string& file, int line, unsigned run);
 void consoleCaseStarting(const char* name, const char* file, int line);
 void consoleSkip(const char* file, int line, const char* why);
 // The `most` slowest cases, slowest first.

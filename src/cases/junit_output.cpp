@@ -42,9 +42,9 @@ std::string place(const CaseFailure& failure) {
     return failure.file.empty() ? "" : failure.file + ":" + std::to_string(failure.line);
 }
 
-std::string failureElement(const CaseFailure& failure) {
+std::string failureElement(const CaseFailure& failure, const char* earlier = nullptr) {
     const std::string where = place(failure);
-    const char* element = isError(failure.kind) ? "error" : "failure";
+    const char* element = earlier ? earlier : isError(failure.kind) ? "error" : "failure";
     std::string text = where.empty() ? "" : where + "\n";
     if (!failure.section.empty())
         text += "section: " + failure.section + "\n";
@@ -95,6 +95,10 @@ std::string testcase(const CaseResult& result, const std::string& classname) {
                     xmlEscape(result.skipReason.empty() ? "skipped" : result.skipReason) + "\"/>\n";
     for (const CaseFailure& failure : result.failures)
         children += failureElement(failure);
+    // The elements test-report readers know for runs before the last.
+    for (const CaseFailure& failure : result.earlierFailures)
+        children +=
+            failureElement(failure, result.failures.empty() ? "flakyFailure" : "rerunFailure");
     if (!result.output.empty())
         children += "      <system-out>" + xmlEscape(result.output) + "</system-out>\n";
     return xml + (children.empty() ? "/>\n" : ">\n" + children + "    </testcase>\n");

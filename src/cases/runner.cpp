@@ -65,6 +65,8 @@ constexpr const char* kUsage =
     "                  core); a case that crashes, exits or hangs fails alone\n"
     "  --isolate       runs every case in a fresh worker process\n"
     "  --timeout SECONDS  fails a case that runs longer, and goes on\n"
+    "  --retries N     runs a failed case up to N times more; one that then\n"
+    "                  passes is flaky: counted apart, its failures kept\n"
     "  --durations     each case's time in the report, the slowest ten said\n"
     "  TERMS           words without a dash: more terms of the filter\n"
     "  -O FILE -D DIR -M ID -C ID -L SECONDS -G FILE -A   as for every test,\n"
@@ -164,8 +166,9 @@ public:
     // The cases go to worker processes. Hooks stay in this process, every
     // before-all ahead of the first case and every after-all behind the
     // last: the workers are copies made after the before-alls ran.
-    void usePool(const PoolSettings& settings) {
+    void usePool(const PoolSettings& settings, unsigned retries) {
         pool_ = settings;
+        retries_ = retries;
         poolAsked_ = true;
     }
 
@@ -207,12 +210,19 @@ public:
     bool takeFinding(std::size_t position, CaseFinding& finding) override {
         const RegisteredCase& registered = *cases_[position];
         ReportAccess::appendBytes(*this, finding.report.data(), finding.report.size());
+        if (finding.verdict == CaseFinding::Verdict::failed && finding.attempt < retries_) {
+            keepFailedRun(registered, finding);
+            return false;
+        }
         ReportAccess::countElsewhere(*this, finding.assertions, finding.failedAssertions);
         CaseResult& result = finding.result;
         result.name = registered.name;
         result.file = registered.file;
         result.line = registered.line;
         result.suite = registered.suite;
+        result.runs = finding.attempt + 1;
+        result.earlierFailures = std::move(earlierFailures_);
+        earlierFailures_.clear();
         results.push_back(std::move(result));
         ++casesEnded;
         tellFailures(results.back());
@@ -227,6 +237,8 @@ public:
         sayDuration();
         if (finding.verdict == CaseFinding::Verdict::failed)
             ++casesFailed;
+        else if (finding.attempt != 0)
+            ++casesFlaky;
         else if (finding.verdict == CaseFinding::Verdict::skipped)
             ++casesSkipped;
         else
@@ -241,6 +253,7 @@ public:
     int casesFailed = 0;
     std::vector<CaseResult> results;
     int casesSkipped = 0;
+    int casesFlaky = 0;
     // Where each case's TAP test point goes as it ends; null: no TAP.
     std::FILE* tap = nullptr;
     std::size_t tapPoints = 0;
@@ -248,6 +261,27 @@ public:
     std::size_t casesEnded = 0;
 
 private:
+    // A failed run that runs again: its report lines stay, marked, and its
+    // failures go with the case's last run. Its counts are not the run's:
+    // a case that passes when run again is flaky, not failed.
+    void keepFailedRun(const RegisteredCase& registered, CaseFinding& finding) {
+        std::vector<CaseFailure>& failures = finding.result.failures;
+        if (!finding.death.empty()) {
+            CaseFailure death;
+            death.file = registered.file;
+            death.line = registered.line;
+            death.text = finding.death;
+            death.kind = finding.deathKind;
+            failures.push_back(death);
+        }
+        earlierFailures_.insert(earlierFailures_.end(), failures.begin(), failures.end());
+        const std::string mark =
+            "run " + std::to_string(finding.attempt + 1) + " of \"" + registered.name +
+            "\" failed" + (finding.death.empty() ? "" : ": " + finding.death) + "; it runs again";
+        print(mark.c_str());
+        consoleRunAgain(registered.name, registered.file, registered.line, finding.attempt + 1);
+    }
+
     // Like a copy of the parent, it runs every before-all first, for what
     // they set up; their report lines stay ahead of every case's. It ends
     // here, without the run's end: the parent owns the summary.
@@ -485,6 +519,8 @@ private:
     HookPlan* hooks_ = nullptr;
     PoolSettings pool_;
     bool poolAsked_ = false;
+    std::vector<CaseFailure> earlierFailures_; // of the case being run again
+    unsigned retries_ = 0;
     int parentTasks_ = -1;
     int parentFindings_ = -1;
     bool verbose_;
@@ -883,9 +919,9 @@ int zktest::runCases(int argc, char** argv) {
     const std::vector<const RegisteredCase*> shard = runOrder(shardOf(selected, options), options);
     CaseRunner runner(name, options, shard);
     runner.tap = tap;
-    // Isolation or a timeout needs workers: one, unless more are asked.
+    // Isolation, a timeout or retries need workers: one, unless more are asked.
     const TemporaryFolder workFolder(name, options.jobsGiven || options.isolate ||
-                                               options.timeoutSeconds != 0);
+                                               options.timeoutSeconds != 0 || options.retries != 0);
     if (!workFolder.path.empty()) {
         PoolSettings pool;
         pool.jobs = options.jobsGiven ? options.jobs : 1;
@@ -899,7 +935,7 @@ int zktest::runCases(int argc, char** argv) {
         pool.relaunch.assign(words.begin(), words.end());
         if (options.shuffle)
             pool.relaunch.insert(pool.relaunch.end(), {"--seed", std::to_string(options.seed)});
-        runner.usePool(pool);
+        runner.usePool(pool, options.retries);
     }
     const bool planFirst = registeredHooks().empty();
     if (tap != nullptr)
@@ -921,8 +957,8 @@ int zktest::runCases(int argc, char** argv) {
     const int failed = ZKQESingletonAssertionFailedCounter::getCount() - failedBefore;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     consoleSummary(name,
-                   {runner.casesPassed, runner.casesFailed, runner.casesSkipped, checks - failed,
-                    failed, elapsed.count()},
+                   {runner.casesPassed, runner.casesFailed, runner.casesSkipped, runner.casesFlaky,
+                    checks - failed, failed, elapsed.count()},
                    runner.results);
     if (options.durations)
         consoleSlowest(runner.results, 10);

@@ -50,6 +50,7 @@ constexpr Option kOptions[] = {
     {"-j", Kind::number, nullptr, nullptr, &RunnerOptions::jobs, 0, " of workers"},
     {"--isolate", Kind::flag, &RunnerOptions::isolate, nullptr},
     {"--timeout", Kind::number, nullptr, nullptr, &RunnerOptions::timeoutSeconds, 1, " of seconds"},
+    {"--retries", Kind::number, nullptr, nullptr, &RunnerOptions::retries, 0},
     {"--durations", Kind::flag, &RunnerOptions::durations, nullptr},
     {"--zktest-worker", Kind::text, nullptr, &RunnerOptions::workerChannel},
 };

@@ -51,6 +51,7 @@ struct RunnerOptions {
     unsigned jobs = 0;
     bool jobsGiven = false;
     bool isolate = false;        // a fresh worker for every case
+    unsigned retries = 0;        // more runs of a case that failed
     unsigned timeoutSeconds = 0; // a case's longest run; 0: none
     bool durations = false;      // each case's time in the report, the slowest said
     // Set in a worker started again by name: the pipes to its parent.

@@ -95,6 +95,8 @@ void writeTapPoint(std::FILE* file, std::size_t number, const CaseResult& result
         }
         text += "  ...\n";
     }
+    if (result.flaky())
+        text += "# flaky: passed at run " + std::to_string(result.runs) + "\n";
     std::fputs(text.c_str(), file);
     std::fflush(file);
 }
