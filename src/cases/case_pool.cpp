@@ -230,6 +230,7 @@ public:
     ~Pool() {
         for (std::size_t i = 0; i < slots_.size(); ++i)
             stop(i, true);
+        platform::reapReleased(true);
     }
 
     bool run() {
@@ -254,8 +255,12 @@ private:
             Slot& slot = slots_[i];
             if (slot.busy)
                 continue;
-            if (slot.process.process != 0 && settings_.isolate && slot.ranOne)
-                stop(i, false);
+            if (slot.process.process != 0 && settings_.isolate && slot.ranOne) {
+                // Its end is nobody's wait: the next worker starts at once.
+                liveWorkers[i].store(0);
+                platform::releaseWorker(slot.process);
+                platform::reapReleased(false);
+            }
             if (slot.process.process == 0 && !start(i)) {
                 if (!anyStarted_)
                     return false;
@@ -273,7 +278,8 @@ private:
             const std::uint32_t task = static_cast<std::uint32_t>(position);
             slot.busy = slot.ranOne = true;
             slot.position = position;
-            slot.offset = 0;
+            // Where its lines will start, should it end before it says.
+            slot.offset = sizeOf(slot.capture);
             slot.fault = 0;
             slot.started = Clock::now();
             if (!platform::writeAll(slot.process.tasks, &task, sizeof task))
@@ -285,7 +291,9 @@ private:
     bool start(std::size_t i) {
         Slot& slot = slots_[i];
         slot = Slot();
-        slot.capture = settings_.folder + "/worker-" + std::to_string(++started_) + ".out";
+        // One capture file a slot, its workers' lines one after another:
+        // each case's start is where the file ends when it starts.
+        slot.capture = settings_.folder + "/worker-" + std::to_string(i) + ".out";
         WorkerStart context{&client_, slot.capture};
         std::vector<std::string> relaunch = settings_.relaunch;
         relaunch.push_back("-O");
@@ -307,12 +315,7 @@ private:
     platform::WorkerEnd stop(std::size_t i, bool kill) {
         Slot& slot = slots_[i];
         liveWorkers[i].store(0);
-        const platform::WorkerEnd end = platform::endWorker(slot.process, kill);
-        if (!slot.capture.empty()) {
-            std::error_code error;
-            std::filesystem::remove(slot.capture, error);
-        }
-        return end;
+        return platform::endWorker(slot.process, kill);
     }
 
     // Reads what is ready, waiting at most until the nearest timeout.
@@ -445,7 +448,6 @@ private:
     std::deque<std::size_t> redo_;
     std::size_t nextFresh_ = 0;
     std::size_t nextTaken_ = 0;
-    unsigned started_ = 0;
     bool anyStarted_ = false;
 };
 

@@ -61,6 +61,13 @@ struct WorkerEnd {
 // pipes.
 WorkerEnd endWorker(WorkerProcess& worker, bool kill);
 
+// Lets go of a worker that ends by itself (it has its last task done and
+// sees the end of its task pipe): its pipes are closed now, the process is
+// waited for by a later reapReleased, so no one waits for its exit.
+void releaseWorker(WorkerProcess& worker);
+// Waits for the released workers that have ended (every one, when `all`).
+void reapReleased(bool all);
+
 // Kills the worker at once, from a signal handler. Async-signal-safe.
 void killFromHandler(std::intptr_t process);
 

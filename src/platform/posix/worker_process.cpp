@@ -110,6 +110,33 @@ WorkerEnd endWorker(WorkerProcess& worker, bool kill) {
     return end;
 }
 
+namespace {
+std::vector<pid_t> released;
+} // namespace
+
+void releaseWorker(WorkerProcess& worker) {
+    for (int fd : {worker.tasks, worker.findings}) {
+        forget(fd);
+        ::close(fd);
+    }
+    released.push_back(static_cast<pid_t>(worker.process));
+    worker = WorkerProcess();
+}
+
+void reapReleased(bool all) {
+    for (std::size_t i = 0; i < released.size();) {
+        pid_t ended;
+        while ((ended = ::waitpid(released[i], nullptr, all ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (ended == 0) {
+            ++i;
+            continue;
+        }
+        released[i] = released.back();
+        released.pop_back();
+    }
+}
+
 void killFromHandler(std::intptr_t process) {
     if (process != 0)
         ::kill(static_cast<pid_t>(process), SIGKILL);

@@ -137,6 +137,29 @@ WorkerEnd endWorker(WorkerProcess& worker, bool kill) {
     return end;
 }
 
+namespace {
+std::vector<HANDLE> released;
+} // namespace
+
+void releaseWorker(WorkerProcess& worker) {
+    _close(worker.tasks);
+    _close(worker.findings);
+    released.push_back(reinterpret_cast<HANDLE>(worker.process));
+    worker = WorkerProcess();
+}
+
+void reapReleased(bool all) {
+    for (std::size_t i = 0; i < released.size();) {
+        if (WaitForSingleObject(released[i], all ? INFINITE : 0) != WAIT_OBJECT_0) {
+            ++i;
+            continue;
+        }
+        CloseHandle(released[i]);
+        released[i] = released.back();
+        released.pop_back();
+    }
+}
+
 void killFromHandler(std::intptr_t process) {
     if (process != 0)
         TerminateProcess(reinterpret_cast<HANDLE>(process), 1);
