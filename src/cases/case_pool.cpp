@@ -121,21 +121,42 @@ bool decodeFinding(MessageReader& in, std::size_t* position, CaseFinding& findin
     return in.ok;
 }
 
-// The text of `path` from `offset` (in bytes) to its end. Read as text:
-// the report it joins is written as text, so Windows' line ends are not
-// doubled.
-std::string readFrom(const std::string& path, std::uint64_t offset) {
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "r")) {
-        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0) {
-            char buffer[8192];
-            std::size_t got;
-            while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-                bytes.append(buffer, got);
-        }
-        std::fclose(file);
+// A capture file read as text, the way the report it joins is written, so
+// Windows' line ends are not doubled; places in it are byte offsets.
+class CaptureReader {
+public:
+    explicit CaptureReader(const std::string& path) : file_(std::fopen(path.c_str(), "r")) {}
+    ~CaptureReader() {
+        if (file_ != nullptr)
+            std::fclose(file_);
     }
-    return bytes;
+    CaptureReader(const CaptureReader&) = delete;
+    CaptureReader& operator=(const CaptureReader&) = delete;
+
+    // The text from `offset` to the file's end, which becomes end().
+    std::string readFrom(std::uint64_t offset) {
+        std::string text;
+        if (file_ == nullptr || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+            return text;
+        char buffer[8192];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            text.append(buffer, got);
+        const long end = std::ftell(file_);
+        end_ = end > 0 ? static_cast<std::uint64_t>(end) : offset;
+        return text;
+    }
+    // Where the last read ended.
+    std::uint64_t end() const { return end_; }
+
+private:
+    std::FILE* file_;
+    std::uint64_t end_ = 0;
+};
+
+std::string readFrom(const std::string& path, std::uint64_t offset) {
+    CaptureReader reader(path);
+    return reader.readFrom(offset);
 }
 
 std::uint64_t sizeOf(const std::string& path) {
@@ -180,9 +201,13 @@ int serveCases(int tasks, int findings, void* context) {
     workerFindings = findings;
     start.client->becomeWorker(start.capture);
     platform::installFaultHook(tellFault);
+    // Kept open and read on from where the last case's lines ended: no look
+    // at the file's size between cases.
+    CaptureReader capture(start.capture);
+    capture.readFrom(0);
     std::uint32_t position;
     while (readExactly(tasks, &position, sizeof position)) {
-        const std::uint64_t offset = sizeOf(start.capture);
+        const std::uint64_t offset = capture.end();
         std::string started;
         putNumber(started, position);
         putNumber(started, static_cast<std::uint32_t>(offset));
@@ -191,8 +216,11 @@ int serveCases(int tasks, int findings, void* context) {
             return 1;
         CaseFinding finding = start.client->runInWorker(position);
         std::fflush(nullptr);
-        finding.report = readFrom(start.capture, offset);
-        const std::string ended = message('E', encodeFinding(position, finding));
+        finding.report = capture.readFrom(offset);
+        std::string payload = encodeFinding(position, finding);
+        putNumber(payload, static_cast<std::uint32_t>(capture.end()));
+        putNumber(payload, static_cast<std::uint32_t>(capture.end() >> 32));
+        const std::string ended = message('E', payload);
         if (!platform::writeAll(findings, ended.data(), ended.size()))
             return 1;
     }
@@ -211,12 +239,13 @@ using Clock = std::chrono::steady_clock;
 struct Slot {
     platform::WorkerProcess process;
     std::string capture;
-    bool busy = false;
     bool ranOne = false;
-    std::size_t position = 0;
-    std::uint64_t offset = 0;
+    // The cases handed to the worker and not ended, the running one first.
+    std::deque<std::size_t> queued;
+    std::uint64_t offset = 0;     // where the running case's lines start
+    std::uint64_t captureEnd = 0; // where the last ended case's lines ended
     unsigned long fault = 0;
-    Clock::time_point started;
+    Clock::time_point started; // of the running case
     std::string inbox;
 };
 
@@ -246,14 +275,21 @@ public:
     }
 
 private:
-    bool workWaiting() const { return !redo_.empty() || nextFresh_ < count_; }
+    std::size_t workWaiting() const { return redo_.size() + (count_ - nextFresh_); }
 
-    // Hands each idle worker a case, starting workers as needed. False when
-    // the first worker could not be started.
+    // A worker holds a second case while plenty wait, so that it starts the
+    // next one without a round trip to the parent; near the end, one, so
+    // that no case waits behind another while a worker is idle.
+    std::size_t depth() const {
+        return !settings_.isolate && workWaiting() >= 2 * slots_.size() ? 2 : 1;
+    }
+
+    // Hands the workers cases, starting workers as needed. False when the
+    // first worker could not be started.
     bool dispatch() {
-        for (std::size_t i = 0; i < slots_.size() && workWaiting(); ++i) {
+        for (std::size_t i = 0; i < slots_.size() && workWaiting() != 0; ++i) {
             Slot& slot = slots_[i];
-            if (slot.busy)
+            if (slot.queued.size() >= depth())
                 continue;
             if (slot.process.process != 0 && settings_.isolate && slot.ranOne) {
                 // Its end is nobody's wait: the next worker starts at once.
@@ -268,22 +304,28 @@ private:
                     throw std::runtime_error("no worker process could be started");
                 continue;
             }
-            std::size_t position;
-            if (!redo_.empty()) {
-                position = redo_.front();
-                redo_.pop_front();
-            } else {
-                position = nextFresh_++;
+            while (slot.queued.size() < depth() && workWaiting() != 0) {
+                std::size_t position;
+                if (!redo_.empty()) {
+                    position = redo_.front();
+                    redo_.pop_front();
+                } else {
+                    position = nextFresh_++;
+                }
+                if (slot.queued.empty()) {
+                    // Where its lines will start, should it end before it says.
+                    slot.offset = slot.captureEnd;
+                    slot.fault = 0;
+                    slot.started = Clock::now();
+                }
+                slot.queued.push_back(position);
+                slot.ranOne = true;
+                const std::uint32_t task = static_cast<std::uint32_t>(position);
+                if (!platform::writeAll(slot.process.tasks, &task, sizeof task)) {
+                    died(i, false);
+                    break;
+                }
             }
-            const std::uint32_t task = static_cast<std::uint32_t>(position);
-            slot.busy = slot.ranOne = true;
-            slot.position = position;
-            // Where its lines will start, should it end before it says.
-            slot.offset = sizeOf(slot.capture);
-            slot.fault = 0;
-            slot.started = Clock::now();
-            if (!platform::writeAll(slot.process.tasks, &task, sizeof task))
-                died(i, false);
         }
         return true;
     }
@@ -294,6 +336,7 @@ private:
         // One capture file a slot, its workers' lines one after another:
         // each case's start is where the file ends when it starts.
         slot.capture = settings_.folder + "/worker-" + std::to_string(i) + ".out";
+        slot.captureEnd = sizeOf(slot.capture);
         WorkerStart context{&client_, slot.capture};
         std::vector<std::string> relaunch = settings_.relaunch;
         relaunch.push_back("-O");
@@ -313,9 +356,8 @@ private:
     }
 
     platform::WorkerEnd stop(std::size_t i, bool kill) {
-        Slot& slot = slots_[i];
         liveWorkers[i].store(0);
-        return platform::endWorker(slot.process, kill);
+        return platform::endWorker(slots_[i].process, kill);
     }
 
     // Reads what is ready, waiting at most until the nearest timeout.
@@ -330,7 +372,7 @@ private:
                 continue;
             fds.push_back(slot.process.findings);
             owners.push_back(i);
-            if (slot.busy && settings_.timeoutSeconds != 0) {
+            if (!slot.queued.empty() && settings_.timeoutSeconds != 0) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     slot.started + std::chrono::seconds(settings_.timeoutSeconds) - now);
                 const int ms = static_cast<int>(std::max<long long>(left.count(), 0)) + 1;
@@ -342,7 +384,7 @@ private:
             readPipe(owners[static_cast<std::size_t>(ready)]);
         for (std::size_t i = 0; i < slots_.size(); ++i) {
             const Slot& slot = slots_[i];
-            if (slot.busy && settings_.timeoutSeconds != 0 &&
+            if (!slot.queued.empty() && settings_.timeoutSeconds != 0 &&
                 Clock::now() - slot.started >= std::chrono::seconds(settings_.timeoutSeconds))
                 died(i, true);
         }
@@ -357,49 +399,58 @@ private:
             return;
         }
         slot.inbox.append(buffer, static_cast<std::size_t>(got));
-        while (slot.inbox.size() >= 5) {
-            MessageReader header{slot.inbox.data() + 1, slot.inbox.data() + 5};
+        std::size_t used = 0;
+        while (slot.inbox.size() - used >= 5) {
+            const char* at = slot.inbox.data() + used;
+            MessageReader header{at + 1, at + 5};
             const std::uint32_t size = header.number();
-            if (slot.inbox.size() < 5 + std::size_t{size})
+            if (slot.inbox.size() - used < 5 + std::size_t{size})
                 break;
-            MessageReader in{slot.inbox.data() + 5, slot.inbox.data() + 5 + size};
-            const char type = slot.inbox[0];
-            if (type == 'S') {
+            MessageReader in{at + 5, at + 5 + size};
+            if (at[0] == 'S') {
                 in.number();
                 slot.offset = in.number();
                 slot.offset |= std::uint64_t{in.number()} << 32;
-            } else if (type == 'C') {
+                slot.fault = 0;
+                slot.started = Clock::now();
+            } else if (at[0] == 'C') {
                 slot.fault = in.number();
-            } else if (type == 'E') {
+            } else if (at[0] == 'E') {
                 std::size_t position;
                 CaseFinding finding;
-                if (decodeFinding(in, &position, finding) && slot.busy &&
-                    position == slot.position) {
+                const bool whole = decodeFinding(in, &position, finding);
+                slot.captureEnd = in.number();
+                slot.captureEnd |= std::uint64_t{in.number()} << 32;
+                if (whole && in.ok && !slot.queued.empty() && position == slot.queued.front()) {
                     finding.attempt = attempts_[position];
                     pending_[position] = std::move(finding);
-                    slot.busy = false;
+                    slot.queued.pop_front();
+                    slot.offset = slot.captureEnd;
+                    slot.started = Clock::now();
                 }
             }
-            slot.inbox.erase(0, 5 + std::size_t{size});
+            used += 5 + std::size_t{size};
         }
+        slot.inbox.erase(0, used);
     }
 
-    // The worker ended, or is ended for its timeout: its case, if it had
-    // one, failed with what the worker wrote of it.
+    // The worker ended, or is ended for its timeout: its running case, if
+    // it had one, failed with what the worker wrote of it; the cases queued
+    // behind it go to other workers first.
     void died(std::size_t i, bool timedOut) {
         Slot& slot = slots_[i];
-        const bool busy = slot.busy;
-        const std::size_t position = slot.position;
-        const std::uint64_t offset = slot.offset;
+        std::deque<std::size_t> queued;
+        queued.swap(slot.queued);
+        CaseFinding finding;
+        if (!queued.empty())
+            finding.report = readFrom(slot.capture, slot.offset);
         const unsigned long fault = slot.fault;
         const Clock::time_point started = slot.started;
-        CaseFinding finding;
-        if (busy)
-            finding.report = zkqe::readFrom(slot.capture, offset);
         const platform::WorkerEnd end = stop(i, timedOut);
-        slot.busy = false;
-        if (!busy)
+        if (queued.empty())
             return;
+        const std::size_t position = queued.front();
+        redo_.insert(redo_.begin(), queued.begin() + 1, queued.end());
         finding.verdict = CaseFinding::Verdict::failed;
         finding.attempt = attempts_[position];
         finding.result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
