@@ -321,10 +321,10 @@ private:
                 slot.queued.push_back(position);
                 slot.ranOne = true;
                 const std::uint32_t task = static_cast<std::uint32_t>(position);
-                if (!platform::writeAll(slot.process.tasks, &task, sizeof task)) {
-                    died(i, false);
+                // A worker that cannot take it has ended: what it said before
+                // is still to be read, and the end of its pipe follows.
+                if (!platform::writeAll(slot.process.tasks, &task, sizeof task))
                     break;
-                }
             }
         }
         return true;
@@ -379,6 +379,10 @@ private:
                 wait = wait < 0 ? ms : std::min(wait, ms);
             }
         }
+        // No worker to wait for (none could start this round): the next
+        // dispatch tries again.
+        if (fds.empty())
+            return;
         const int ready = platform::waitForReadable(fds.data(), fds.size(), wait);
         if (ready >= 0)
             readPipe(owners[static_cast<std::size_t>(ready)]);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,18 +163,33 @@ long readSome(int fd, void* buffer, std::size_t size) {
     return static_cast<long>(got);
 }
 
+// A worker that died is a failed write, never a SIGPIPE that ends the
+// parent: the signal is held back while writing and taken if it came.
 bool writeAll(int fd, const void* data, std::size_t size) {
+    sigset_t pipeSignal, before;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
     const char* bytes = static_cast<const char*>(data);
+    bool whole = true;
     while (size > 0) {
         const ssize_t put = ::write(fd, bytes, size);
         if (put < 0 && errno == EINTR)
             continue;
-        if (put <= 0)
-            return false;
+        if (put <= 0) {
+            whole = false;
+            break;
+        }
         bytes += put;
         size -= static_cast<std::size_t>(put);
     }
-    return true;
+    if (!whole && errno == EPIPE && !sigismember(&before, SIGPIPE)) {
+        const timespec now{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return whole;
 }
 
 unsigned usableCores() {
