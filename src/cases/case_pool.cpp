@@ -81,6 +81,7 @@ std::string encodeFinding(std::size_t position, const CaseFinding& finding) {
     putNumber(out, static_cast<std::uint32_t>(finding.verdict));
     putNumber(out, static_cast<std::uint32_t>(finding.assertions));
     putNumber(out, static_cast<std::uint32_t>(finding.failedAssertions));
+    putText(out, result.name);
     putText(out, finding.report);
     // Microseconds: a case's time needs no more, and an integer crosses the
     // pipe the same on every platform.
@@ -104,6 +105,7 @@ bool decodeFinding(MessageReader& in, std::size_t* position, CaseFinding& findin
     finding.verdict = static_cast<CaseFinding::Verdict>(in.number());
     finding.assertions = static_cast<int>(in.number());
     finding.failedAssertions = static_cast<int>(in.number());
+    result.name = in.text();
     finding.report = in.text();
     result.seconds = in.number() / 1e6;
     const std::uint32_t failures = in.number();

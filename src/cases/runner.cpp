@@ -209,6 +209,15 @@ public:
 
     bool takeFinding(std::size_t position, CaseFinding& finding) override {
         const RegisteredCase& registered = *cases_[position];
+        // A worker started again by name that read its words otherwise
+        // would run other cases under these places: never taken as theirs.
+        if (finding.death.empty() && finding.result.name != registered.name) {
+            finding.verdict = CaseFinding::Verdict::failed;
+            finding.death = "the worker ran \"" + finding.result.name + "\" in its place";
+            finding.report.clear();
+            finding.result = CaseResult();
+            finding.assertions = finding.failedAssertions = 0;
+        }
         ReportAccess::appendBytes(*this, finding.report.data(), finding.report.size());
         if (finding.verdict == CaseFinding::Verdict::failed && finding.attempt < retries_) {
             keepFailedRun(registered, finding);
