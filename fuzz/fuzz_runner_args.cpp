@@ -73,13 +73,13 @@ RunnerOptions model(const std::vector<std::string>& words) {
             if (w.rfind("--filter=", 0) == 0 || w.rfind("--shard-count=", 0) == 0 ||
                 w.rfind("--shard-index=", 0) == 0 || w.rfind("--max-failures=", 0) == 0 ||
                 w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0 ||
-                w.rfind("--junit=", 0) == 0) {
+                w.rfind("--junit=", 0) == 0 || w.rfind("--zktest-death-child=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
                        w == "--max-failures" || w == "--repeat" || w == "--seed" ||
-                       w == "--junit") {
+                       w == "--junit" || w == "--zktest-death-child") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGL").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -92,7 +92,8 @@ RunnerOptions model(const std::vector<std::string>& words) {
             // A number takes the next word whatever it is, to say why "-5" is
             // none; a text only a word without a dash.
             const bool number =
-                name == "-L" || (name[1] == '-' && name != "--filter" && name != "--junit");
+                name == "-L" || (name[1] == '-' && name != "--filter" && name != "--junit" &&
+                                 name != "--zktest-death-child");
             if (!glued && i + 1 < words.size() &&
                 (number || words[i + 1].empty() || words[i + 1][0] != '-'))
                 value = words[++i];
@@ -120,12 +121,13 @@ RunnerOptions model(const std::vector<std::string>& words) {
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
-                std::string& field = name == "--junit" ? out.junitFile
-                                     : name == "-O"    ? out.outputFile
-                                     : name == "-D"    ? out.outputDir
-                                     : name == "-M"    ? out.machineId
-                                     : name == "-C"    ? out.compilerId
-                                                       : out.crashTarget;
+                std::string& field = name == "--junit"                ? out.junitFile
+                                     : name == "--zktest-death-child" ? out.deathChild
+                                     : name == "-O"                   ? out.outputFile
+                                     : name == "-D"                   ? out.outputDir
+                                     : name == "-M"                   ? out.machineId
+                                     : name == "-C"                   ? out.compilerId
+                                                                      : out.crashTarget;
                 field = value;
             }
         }
@@ -149,7 +151,7 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.maxFailures == b.maxFailures && a.error == b.error && a.tap == b.tap &&
            a.tapFile == b.tapFile && a.repeat == b.repeat && a.shuffle == b.shuffle &&
            a.seed == b.seed && a.seedGiven == b.seedGiven && a.junitFile == b.junitFile &&
-           a.shardIndexGiven == b.shardIndexGiven;
+           a.shardIndexGiven == b.shardIndexGiven && a.deathChild == b.deathChild;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -162,7 +164,7 @@ std::string pickWord(FuzzedDataProvider& data) {
             "-L5 -L-1 -Ax --filterx --lists - -- 0 1 -5 1.5 4294967295 4294967296 0004294967295 "
             "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
             "--tapx --junit --junit= --junit=run.xml --junitx --repeat --repeat=0 --repeat=3 "
-            "--seed --seed=7 --shuffle --shufflex");
+            "--seed --seed=7 --shuffle --shufflex --zktest-death-child --zktest-death-child=0:1");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

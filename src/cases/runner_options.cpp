@@ -46,6 +46,7 @@ constexpr Option kOptions[] = {
     {"--shuffle", Kind::flag, &RunnerOptions::shuffle, nullptr},
     {"--seed", Kind::number, nullptr, nullptr, &RunnerOptions::seed, 0},
     {"--junit", Kind::text, nullptr, &RunnerOptions::junitFile},
+    {"--zktest-death-child", Kind::text, nullptr, &RunnerOptions::deathChild},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",

@@ -46,6 +46,8 @@ struct RunnerOptions {
     std::string tapFile;
     // Where the JUnit XML goes; empty: nowhere (XML_OUTPUT_FILE aside).
     std::string junitFile;
+    // Set in a death check's child: "<case>:<check>" (cases/death_checks.h).
+    std::string deathChild;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;
