@@ -40,9 +40,7 @@ struct DeathExpectation {
 ZKQE_API Outcome deathOutcome(const DeathExpectation& expected, void (*run)(void*),
                               void* statement);
 
-// An exception that leaves the statement ends the child as it would end
-// the program: through std::terminate, not into the case's own handlers.
-template <class F> void runDeathStatement_(void* statement) noexcept {
+template <class F> void runDeathStatement_(void* statement) {
     (*static_cast<F*>(statement))();
 }
 template <class F> Outcome deathCheck_(const DeathExpectation& expected, F statement) {

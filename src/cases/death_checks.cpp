@@ -35,12 +35,21 @@ struct Statement {
     void* statement;
 };
 
-// In a forked child: the crash guard's target is the parent's file, and
-// the death is the check's to tell.
-void runForked(void* context) {
-    crashReportFile = nullptr;
+// In the child. An exception that leaves the statement ends it as one that
+// leaves main() ends a program, named on standard error as the runner names
+// one that ends a case: the same text wherever it runs, whatever terminate
+// handler is set (the crash guard's says nothing of the exception).
+void runInChild(void* context) {
     const Statement& statement = *static_cast<const Statement*>(context);
-    statement.run(statement.statement);
+    try {
+        statement.run(statement.statement);
+    } catch (...) {
+        zktest::ValueText text;
+        text.append("unexpected exception ");
+        zktest::appendCurrentException(text);
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::abort();
+    }
 }
 
 // What the child's end means to the check, or "" when it passed.
@@ -137,13 +146,14 @@ zktest::Outcome zktest::deathOutcome(const DeathExpectation& expected, void (*ru
     if (childCheck != 0) {
         if (check < childCheck)
             return {nullptr};
-        run(statement);
+        Statement started{run, statement};
+        runInChild(&started);
         platform::endChildReturned();
     }
     Statement forked{run, statement};
     const std::string argument = std::string(kDeathChildFlag) + "=" + std::to_string(caseIndex) +
                                  ":" + std::to_string(check);
-    const platform::ChildEnd end = platform::runChild(&runForked, &forked, argument.c_str());
+    const platform::ChildEnd end = platform::runChild(&runInChild, &forked, argument.c_str());
     const std::string why = judge(expected, end);
     if (why.empty())
         return {nullptr};
