@@ -113,6 +113,7 @@ int runDeathChild(const std::string& program, const std::string& which) {
         return 2;
     }
     platform::prepareStartedChild();
+    platform::muteStandardStreams();
     childCheck = static_cast<unsigned>(check);
     const RegisteredCase& registered = registeredCases()[index];
     ChildTest test(program);
@@ -132,6 +133,7 @@ int runDeathChild(const std::string& program, const std::string& which) {
         tracker.endRun(ended);
     } while (!tracker.caseFinished());
     setActiveSectionTracker(nullptr);
+    platform::unmuteStandardStreams();
     std::fprintf(stderr, "%s: %s=%s: the case never reached that check\n", program.c_str(),
                  kDeathChildFlag, which.c_str());
     return 2;
@@ -146,6 +148,7 @@ zktest::Outcome zktest::deathOutcome(const DeathExpectation& expected, void (*ru
     if (childCheck != 0) {
         if (check < childCheck)
             return {nullptr};
+        platform::unmuteStandardStreams();
         Statement started{run, statement};
         runInChild(&started);
         platform::endChildReturned();

@@ -42,6 +42,11 @@ extern const char* const kNullDevice;
 // In a started child: abort() and a fault end it as runChild can tell,
 // silently, with no report or dialog.
 void prepareStartedChild();
+// In a started child, around the case it runs again: what the case writes
+// before the check's statement the parent has written already, so the
+// child's standard output and error go to the null device until then.
+void muteStandardStreams();
+void unmuteStandardStreams();
 // The end of a started child whose statement returned.
 [[noreturn]] void endChildReturned();
 

@@ -91,6 +91,8 @@ ZKTEST_CASE("REQUIRE_DEATH ends the case") {
 }
 
 ZKTEST_CASE("checks are found by their number") {
+    std::puts("once per run");
+    std::fputs("once per run\n", stderr);
     ZKQE_CHECK_EXIT(std::exit(4), 4);
     ZKTEST_SECTION("first") {
         ZKQE_CHECK_EXIT(std::exit(5), 5);

@@ -125,8 +125,11 @@ ChildEnd runChild(void (*body)(void*), void* context, const char*) {
 
 const char* const kNullDevice = "/dev/null";
 
-// Never started: a fork runs its statement where runChild is.
+// Never started: a fork runs its statement where runChild is, and writes
+// only what the statement writes.
 void prepareStartedChild() {}
+void muteStandardStreams() {}
+void unmuteStandardStreams() {}
 
 void endChildReturned() {
     _exit(0);

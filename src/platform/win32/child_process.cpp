@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 namespace zkqe {
@@ -122,6 +124,33 @@ ChildEnd runChild(void (*)(void*), void*, const char* argument) {
 }
 
 const char* const kNullDevice = "NUL";
+
+namespace {
+int unmutedStreams[2] = {-1, -1};
+} // namespace
+
+void muteStandardStreams() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int null = _open(kNullDevice, _O_WRONLY);
+    for (int fd = 1; fd <= 2 && null >= 0; ++fd) {
+        unmutedStreams[fd - 1] = _dup(fd);
+        _dup2(null, fd);
+    }
+    if (null >= 0)
+        _close(null);
+}
+
+void unmuteStandardStreams() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (int fd = 1; fd <= 2; ++fd) {
+        int& saved = unmutedStreams[fd - 1];
+        if (saved >= 0 && _dup2(saved, fd) == 0)
+            _close(saved);
+        saved = -1;
+    }
+}
 
 void prepareStartedChild() {
     std::signal(SIGABRT, endAborted);
