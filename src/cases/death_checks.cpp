@@ -11,6 +11,7 @@
 #include "zkqe_test.h"
 #include "driver/running_test.h"
 #include "driver/safety_nets.h"
+#include "reports/failure_listener.h"
 #include "platform/child_process.h"
 #include "cases/case_registry.h"
 #include "cases/section_tracker.h"
@@ -35,6 +36,16 @@ struct Statement {
     void* statement;
 };
 
+// The child's test: what its checks find is no part of the parent's report
+// (a forked child shares the parent's report file), so it writes nowhere.
+class ChildTest : public ZKQETest {
+public:
+    explicit ChildTest(const std::string& program) : ZKQETest(program.c_str()) {
+        primaryOutput = std::fopen(platform::kNullDevice, "w");
+    }
+    void runTest() override {}
+};
+
 // In the child. An exception that leaves the statement ends it as one that
 // leaves main() ends a program, named on standard error as the runner names
 // one that ends a case: the same text wherever it runs, whatever terminate
@@ -50,6 +61,16 @@ void runInChild(void* context) {
         std::fprintf(stderr, "%s\n", text.c_str());
         std::abort();
     }
+}
+
+// A forked child's checks go to a test of its own. Made after the fork, in
+// a child of a parent that may have other threads: the C library (glibc)
+// makes its allocator and streams whole again in the child.
+void runForked(void* context) {
+    failureListener.store(nullptr);
+    ChildTest test("");
+    const RunningTestScope running(test);
+    runInChild(context);
 }
 
 // What the child's end means to the check, or "" when it passed.
@@ -85,16 +106,6 @@ std::string judge(const zktest::DeathExpectation& expected, const platform::Chil
     zktest::shortenFrom(why, from);
     return why.c_str();
 }
-
-// The started child's test: its checks before the death check count, but
-// their report is the parent's to write, so this one writes nowhere.
-class ChildTest : public ZKQETest {
-public:
-    explicit ChildTest(const std::string& program) : ZKQETest(program.c_str()) {
-        primaryOutput = std::fopen(platform::kNullDevice, "w");
-    }
-    void runTest() override {}
-};
 
 } // namespace
 
@@ -156,7 +167,7 @@ zktest::Outcome zktest::deathOutcome(const DeathExpectation& expected, void (*ru
     Statement forked{run, statement};
     const std::string argument = std::string(kDeathChildFlag) + "=" + std::to_string(caseIndex) +
                                  ":" + std::to_string(check);
-    const platform::ChildEnd end = platform::runChild(&runInChild, &forked, argument.c_str());
+    const platform::ChildEnd end = platform::runChild(&runForked, &forked, argument.c_str());
     const std::string why = judge(expected, end);
     if (why.empty())
         return {nullptr};

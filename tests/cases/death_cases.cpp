@@ -42,6 +42,11 @@ int quiet() {
     return 0;
 }
 
+void failAndAbort() {
+    ZKQE_CHECK_EQ(1, 2);
+    std::abort();
+}
+
 void leave(int status) {
     std::printf("leaving with %d\n", status);
     std::exit(status);
@@ -114,4 +119,10 @@ ZKTEST_CASE("a parent with another thread") {
     });
     ZKQE_CHECK_DEATH(complainAndAbort(), "ring is full");
     opener.join();
+}
+
+// A check the statement fails is the child's: none of the parent's outputs
+// shows it.
+ZKTEST_CASE("the child's checks are its own") {
+    ZKQE_CHECK_DEATH(failAndAbort());
 }

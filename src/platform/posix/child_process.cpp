@@ -5,9 +5,9 @@
 // ends it with _exit, and an exit() the statement makes is cut short by an
 // exit handler of the child's own (on_exit, where the C library has it),
 // registered last and so run first, which flushes only what the child
-// itself wrote and keeps the status. Between the fork and the
-// statement the child makes only system calls (on_exit aside), so a parent
-// with other threads cannot leave it a lock held for ever.
+// itself wrote and keeps the status. Between the fork and the body the
+// child makes only system calls (on_exit aside), so a parent with other
+// threads cannot leave it a lock held for ever.
 #include "platform/child_process.h"
 #include "platform/posix/fault_codes.h"
 
