@@ -35,8 +35,8 @@ struct ChildEnd {
 // to its command line, and runs it when the runner reaches it.
 ChildEnd runChild(void (*body)(void*), void* context, const char* argument);
 
-// Where a started child's report goes: it is the parent's check that
-// reports.
+// Where a child's own test writes its report: the parent's check is the
+// one that reports.
 extern const char* const kNullDevice;
 
 // In a started child: abort() and a fault end it as runChild can tell,
