@@ -79,14 +79,14 @@ RunnerOptions model(const std::vector<std::string>& words) {
                 w.rfind("--repeat=", 0) == 0 || w.rfind("--seed=", 0) == 0 ||
                 w.rfind("--junit=", 0) == 0 || w.rfind("--jobs=", 0) == 0 ||
                 w.rfind("--zktest-worker=", 0) == 0 || w.rfind("--timeout=", 0) == 0 ||
-                w.rfind("--retries=", 0) == 0) {
+                w.rfind("--retries=", 0) == 0 || w.rfind("--zktest-death-child=", 0) == 0) {
                 name = w.substr(0, w.find('='));
                 value = w.substr(w.find('=') + 1);
                 glued = true;
             } else if (w == "--filter" || w == "--shard-count" || w == "--shard-index" ||
                        w == "--max-failures" || w == "--repeat" || w == "--seed" ||
                        w == "--junit" || w == "--jobs" || w == "--timeout" || w == "--retries" ||
-                       w == "--zktest-worker") {
+                       w == "--zktest-worker" || w == "--zktest-death-child") {
                 name = w;
             } else if (w.size() >= 2 && std::string("ODMCGLj").find(w[1]) != std::string::npos) {
                 name = w.substr(0, 2);
@@ -100,7 +100,7 @@ RunnerOptions model(const std::vector<std::string>& words) {
             // none; a text only a word without a dash.
             const bool number = name == "-L" || name == "-j" ||
                                 (name[1] == '-' && name != "--filter" && name != "--junit" &&
-                                 name != "--zktest-worker");
+                                 name != "--zktest-worker" && name != "--zktest-death-child");
             if (!glued && i + 1 < words.size() &&
                 (number || words[i + 1].empty() || words[i + 1][0] != '-'))
                 value = words[++i];
@@ -139,13 +139,14 @@ RunnerOptions model(const std::vector<std::string>& words) {
             } else if (name == "--filter") {
                 terms.push_back(value);
             } else {
-                std::string& field = name == "--junit"           ? out.junitFile
-                                     : name == "--zktest-worker" ? out.workerChannel
-                                     : name == "-O"              ? out.outputFile
-                                     : name == "-D"              ? out.outputDir
-                                     : name == "-M"              ? out.machineId
-                                     : name == "-C"              ? out.compilerId
-                                                                 : out.crashTarget;
+                std::string& field = name == "--junit"                ? out.junitFile
+                                     : name == "--zktest-worker"      ? out.workerChannel
+                                     : name == "--zktest-death-child" ? out.deathChild
+                                     : name == "-O"                   ? out.outputFile
+                                     : name == "-D"                   ? out.outputDir
+                                     : name == "-M"                   ? out.machineId
+                                     : name == "-C"                   ? out.compilerId
+                                                                      : out.crashTarget;
                 field = value;
             }
         }
@@ -172,7 +173,8 @@ bool same(const RunnerOptions& a, const RunnerOptions& b) {
            a.shardIndexGiven == b.shardIndexGiven && a.jobs == b.jobs &&
            a.jobsGiven == b.jobsGiven && a.isolate == b.isolate &&
            a.timeoutSeconds == b.timeoutSeconds && a.durations == b.durations &&
-           a.workerChannel == b.workerChannel && a.retries == b.retries;
+           a.workerChannel == b.workerChannel && a.retries == b.retries &&
+           a.deathChild == b.deathChild;
 }
 
 std::string pickWord(FuzzedDataProvider& data) {
@@ -186,9 +188,8 @@ std::string pickWord(FuzzedDataProvider& data) {
             "18446744073709551617 build-Debug/a clang-O2 Dual-Core --tap --tap= --tap=t.tap "
             "--tapx --junit --junit= --junit=run.xml --junitx --repeat --repeat=0 --repeat=3 "
             "--seed --seed=7 --shuffle --shufflex --jobs --jobs=auto -j2 -jx auto --isolate "
-            "--timeout "
-            "--timeout=0 --durations --durationsx --zktest-worker --zktest-worker=3,4 --retries "
-            "--retries=2");
+            "--timeout --timeout=0 --durations --durationsx --zktest-worker --zktest-worker=3,4 "
+            "--retries --retries=2 --zktest-death-child --zktest-death-child=0:1");
         std::vector<std::string> words{""};
         for (std::string word; list >> word;)
             words.push_back(word);

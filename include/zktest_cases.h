@@ -31,11 +31,18 @@
 //
 // Cases and sections run on the thread that calls runCases; checks may come
 // from any thread, as in a ZKQETest.
+//
+// ZKQE_CHECK_DEATH(statement) and ZKQE_CHECK_EXIT(statement, status), and
+// their REQUIRE forms, run the statement in a child process and judge how it
+// ended (see internal/zktest_death_checks.h): a case's death checks are
+// numbered, so that on Windows, which cannot fork, the program started again
+// runs the same case to the same check.
 #ifndef ZKTEST_CASES_H
 #define ZKTEST_CASES_H
 
 #include "zkqe_export.h"
 #include "zktest_checks.h"
+#include "internal/zktest_death_checks.h"
 
 #include <cstddef>
 #include <initializer_list>

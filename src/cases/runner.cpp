@@ -20,6 +20,7 @@
 #include "cases/case_registry.h"
 #include "cases/case_results.h"
 #include "cases/console.h"
+#include "cases/death_checks.h"
 #include "cases/foreign_flags.h"
 #include "cases/hook_plan.h"
 #include "cases/junit_run.h"
@@ -373,6 +374,7 @@ private:
             consoleCaseStarting(registered.name.c_str(), registered.file, registered.line);
         setFunctionTag(registered.name.c_str());
         runningCase.store(&registered, std::memory_order_release);
+        startDeathChecks(registered);
         startResult(registered.name, registered.file, registered.line, registered.suite);
         const auto start = std::chrono::steady_clock::now();
         const int failuresBefore = detectedErrors_;
@@ -864,6 +866,8 @@ int zktest::runCases(int argc, char** argv) {
     }
 
     finishRegistrations();
+    if (!options.deathChild.empty())
+        return runDeathChild(name, options.deathChild);
     const std::vector<RegisteredCase>& all = registeredCases();
     if (reportDuplicateNames(name, all))
         return 2;

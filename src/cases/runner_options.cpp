@@ -53,6 +53,7 @@ constexpr Option kOptions[] = {
     {"--retries", Kind::number, nullptr, nullptr, &RunnerOptions::retries, 0},
     {"--durations", Kind::flag, &RunnerOptions::durations, nullptr},
     {"--zktest-worker", Kind::text, nullptr, &RunnerOptions::workerChannel},
+    {"--zktest-death-child", Kind::text, nullptr, &RunnerOptions::deathChild},
 };
 
 // The option a word names, and where a value glued to it starts ("-Ofile",

@@ -56,6 +56,8 @@ struct RunnerOptions {
     bool durations = false;      // each case's time in the report, the slowest said
     // Set in a worker started again by name: the pipes to its parent.
     std::string workerChannel;
+    // Set in a death check's child: "<case>:<check>" (cases/death_checks.h).
+    std::string deathChild;
     // The first word that could not be read, said in one line; empty when
     // every word was read.
     std::string error;
