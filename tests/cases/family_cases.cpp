@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-ZKTEST_CASE_VALUES(const std::string& word, ({"one", "three", "seven"}), "short words", "[words]") {
+ZKTEST_CASE_VALUES(const std::string& word, ({"one", "three", "seven"}), "short words", "[][words]") {
     ZKQE_CHECK_LT(word.size(), 5u);
 }
 

@@ -7,6 +7,7 @@
 #include <zktest_cases.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <cstdlib>
@@ -99,4 +100,9 @@ ZKTEST_CASE("flaky once", "[.][flaky]") {
     const bool ranBefore = std::ifstream("ran-once").good();
     std::ofstream("ran-once") << "yes\n";
     ZKQE_CHECK(ranBefore);
+}
+
+// Ended by a signal that is no fault and no abort: said by its number.
+ZKTEST_CASE("terminated", "[.][signal]") {
+    std::raise(SIGTERM);
 }
