@@ -19,7 +19,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -256,7 +256,7 @@ public:
     Pool(CasePoolClient& client, std::size_t count, const PoolSettings& settings)
         : client_(client), count_(count), settings_(settings),
           slots_(std::min<std::size_t>(std::max(settings.jobs, 1u), kMostWorkers)),
-          attempts_(count, 0) {}
+          attempts_(count, 0), pending_(count) {}
 
     ~Pool() {
         for (std::size_t i = 0; i < slots_.size(); ++i)
@@ -429,7 +429,7 @@ private:
                 slot.captureEnd |= std::uint64_t{in.number()} << 32;
                 if (whole && in.ok && !slot.queued.empty() && position == slot.queued.front()) {
                     finding.attempt = attempts_[position];
-                    pending_[position] = std::move(finding);
+                    pending_[position].reset(new CaseFinding(std::move(finding)));
                     slot.queued.pop_front();
                     slot.offset = slot.captureEnd;
                     slot.started = Clock::now();
@@ -464,7 +464,7 @@ private:
         finding.death =
             timedOut ? "timeout: alarm after " + std::to_string(settings_.timeoutSeconds) + " s"
                      : describe(end, fault);
-        pending_[position] = std::move(finding);
+        pending_[position].reset(new CaseFinding(std::move(finding)));
     }
 
     static std::string describe(const platform::WorkerEnd& end, unsigned long fault) {
@@ -483,10 +483,9 @@ private:
     }
 
     void takeInOrder() {
-        for (auto found = pending_.find(nextTaken_); found != pending_.end();
-             found = pending_.find(nextTaken_)) {
-            CaseFinding finding = std::move(found->second);
-            pending_.erase(found);
+        while (nextTaken_ < count_ && pending_[nextTaken_] != nullptr) {
+            CaseFinding finding = std::move(*pending_[nextTaken_]);
+            pending_[nextTaken_].reset();
             if (client_.takeFinding(nextTaken_, finding)) {
                 ++nextTaken_;
             } else {
@@ -501,7 +500,9 @@ private:
     PoolSettings settings_;
     std::vector<Slot> slots_;
     std::vector<unsigned> attempts_;
-    std::map<std::size_t, CaseFinding> pending_;
+    // What each case found, from its end to its turn in the run's order: a
+    // pointer a case, so the parent's memory stays the cases' names.
+    std::vector<std::unique_ptr<CaseFinding>> pending_;
     std::deque<std::size_t> redo_;
     std::size_t nextFresh_ = 0;
     std::size_t nextTaken_ = 0;
