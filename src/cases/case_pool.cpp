@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <memory>

@@ -47,7 +47,7 @@ struct RunnerOptions {
     // Where the JUnit XML goes; empty: nowhere (XML_OUTPUT_FILE aside).
     std::string junitFile;
     // The cases run in `jobs` worker processes (0: one per usable core)
-    // when jobsGiven; isolation or a timeout asks for workers too.
+    // when jobsGiven; isolation, a timeout or retries ask for workers too.
     unsigned jobs = 0;
     bool jobsGiven = false;
     bool isolate = false;        // a fresh worker for every case
