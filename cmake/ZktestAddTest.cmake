@@ -39,7 +39,8 @@ function(zktest_add_test target)
 endfunction()
 
 # zktest_discover_tests(<target> [TIMEOUT <seconds>] [TEST_PREFIX <prefix>]
-#                       [WORKING_DIRECTORY <dir>] [ARGS <arg>...])
+#                       [WORKING_DIRECTORY <dir>] [ARGS <arg>...]
+#                       [PROPERTIES <name> <value>...])
 #
 # Registers every case of a program of cases (ZKTEST_CASE) as a CTest test of
 # its own, named <prefix><case name> (the prefix is "<target>." unless
@@ -49,13 +50,14 @@ endfunction()
 # line on standard error. It passes on the runner's summary of a run without
 # failures: a run that ends without one fails, whatever its exit status.
 # TIMEOUT arms the program's alarm (-L), with CTest's limit a minute later
-# as a backstop; without it no limit is set, so ctest --timeout applies. The
+# as a backstop; without it no limit is set, so ctest --timeout applies.
+# PROPERTIES are set on every case's test (labels, fixtures). The
 # cases are listed when CTest starts, from the runner's marked list, so a
 # case added or renamed needs no new configure.
 set(_ZKTEST_DISCOVER_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/ZktestDiscoverTests.cmake")
 
 function(zktest_discover_tests target)
-  cmake_parse_arguments(ARG "" "TIMEOUT;TEST_PREFIX;WORKING_DIRECTORY" "ARGS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;TEST_PREFIX;WORKING_DIRECTORY" "ARGS;PROPERTIES" ${ARGN})
   if(NOT DEFINED ARG_TEST_PREFIX)
     set(ARG_TEST_PREFIX "${target}.")
   endif()
@@ -73,6 +75,7 @@ set(ZKTEST_EMULATOR [==[${emulator}]==])
 set(ZKTEST_PREFIX [==[${ARG_TEST_PREFIX}]==])
 set(ZKTEST_TIMEOUT [==[${ARG_TIMEOUT}]==])
 set(ZKTEST_ARGS [==[${ARG_ARGS}]==])
+set(ZKTEST_PROPERTIES [==[${ARG_PROPERTIES}]==])
 set(ZKTEST_RUNS_DIR [==[${CMAKE_CURRENT_BINARY_DIR}/zktest-runs/${target}]==])
 set(ZKTEST_WORKING_DIRECTORY [==[${ARG_WORKING_DIRECTORY}]==])
 set(ZKTEST_CMAKE [==[${CMAKE_COMMAND}]==])

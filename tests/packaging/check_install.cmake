@@ -72,6 +72,12 @@ foreach(expected ": pass [.]+ +Passed" ": fail [.]+[*]+Failed" ": hang [.]+[*]+F
     message(FATAL_ERROR "the consumer's ctest output lacks '${expected}':\n${ctest_out}")
   endif()
 endforeach()
+# Every case's test, and only those, carries the labels given.
+execute_process(COMMAND ${CMAKE_CTEST_COMMAND} -N -L discovered WORKING_DIRECTORY ${build}
+  OUTPUT_VARIABLE labelled ERROR_VARIABLE labelled)
+if(NOT labelled MATCHES "Total Tests: 4\n")
+  message(FATAL_ERROR "the cases' tests do not carry their labels:\n${labelled}")
+endif()
 # main()'s banner is no case.
 if(ctest_out MATCHES "Test +#[0-9]+: cases[.]consumer")
   message(FATAL_ERROR "a line main() printed became a test:\n${ctest_out}")
