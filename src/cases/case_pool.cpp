@@ -231,6 +231,10 @@ int serveCases(int tasks, int findings, void* context) {
 
 // ---- the parent ---------------------------------------------------------------
 
+// Workers that may end before their first case (a machine that refuses a
+// process now and then) before a case is blamed for it.
+constexpr unsigned kFailedStartsForgiven = 3;
+
 // Every live worker, for the alarm's handler.
 constexpr std::size_t kMostWorkers = 256;
 std::atomic<std::intptr_t> liveWorkers[kMostWorkers];
@@ -241,6 +245,7 @@ struct Slot {
     platform::WorkerProcess process;
     std::string capture;
     bool ranOne = false;
+    bool begunAny = false; // it has said a case started
     // The cases handed to the worker and not ended, the running one first.
     std::deque<std::size_t> queued;
     std::uint64_t offset = 0;     // where the running case's lines start
@@ -418,6 +423,7 @@ private:
                 slot.offset |= std::uint64_t{in.number()} << 32;
                 slot.fault = 0;
                 slot.started = Clock::now();
+                slot.begunAny = true;
             } else if (at[0] == 'C') {
                 slot.fault = in.number();
             } else if (at[0] == 'E') {
@@ -441,11 +447,19 @@ private:
 
     // The worker ended, or is ended for its timeout: its running case, if
     // it had one, failed with what the worker wrote of it; the cases queued
-    // behind it go to other workers first.
+    // behind it go to other workers first. A worker that ended before it
+    // began any case failed to start, which is no case's fault: its cases
+    // go back, a few times a run, before the first of them takes the blame.
     void died(std::size_t i, bool timedOut) {
         Slot& slot = slots_[i];
         std::deque<std::size_t> queued;
         queued.swap(slot.queued);
+        if (!timedOut && !slot.begunAny && failedStarts_ < kFailedStartsForgiven) {
+            ++failedStarts_;
+            stop(i, false);
+            redo_.insert(redo_.begin(), queued.begin(), queued.end());
+            return;
+        }
         CaseFinding finding;
         if (!queued.empty())
             finding.report = readFrom(slot.capture, slot.offset);
@@ -506,6 +520,7 @@ private:
     std::size_t nextFresh_ = 0;
     std::size_t nextTaken_ = 0;
     bool anyStarted_ = false;
+    unsigned failedStarts_ = 0;
 };
 
 } // namespace

@@ -84,9 +84,15 @@ bool startWorker(WorkerProcess& worker, WorkerBody, void*,
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started;
     std::fflush(nullptr);
-    const BOOL made = length != 0 && length < sizeof path &&
-                      CreateProcessA(path, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                     nullptr, &startup, &started);
+    // A start refused for a moment (a loaded machine) is tried again before
+    // the run does without this worker.
+    BOOL made = FALSE;
+    for (int attempt = 0; attempt < 3 && !made && length != 0 && length < sizeof path; ++attempt) {
+        if (attempt != 0)
+            Sleep(50);
+        made = CreateProcessA(path, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                              &startup, &started);
+    }
     CloseHandle(taskRead);
     CloseHandle(findingsWrite);
     if (!made) {
