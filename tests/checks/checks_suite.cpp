@@ -23,6 +23,14 @@ struct Opaque {
     char bytes[12];
     bool operator==(const Opaque&) const { return false; }
 };
+// Printed as its text alone, so two notes can differ at their first character.
+struct Note {
+    std::string text;
+    bool operator==(const Note& other) const { return text == other.text; }
+};
+std::ostream& operator<<(std::ostream& out, const Note& note) {
+    return out << note.text;
+}
 enum class Colour { red = 2, green };
 // A comparison whose result converts to bool only explicitly.
 struct Verdict {
@@ -70,6 +78,7 @@ ZKTEST_CASE("values") {
     const std::string as(100, 'a'), zs(100, 'z'), dashes(150, '-'), dots(150, '.');
     ZKQE_CHECK_EQ(as + "X\n" + zs, as + "\\Y" + zs);
     ZKQE_CHECK_EQ(dashes + "\nkeep\nleft\tside\n" + dots, dashes + "\nkeep\nright\n" + dots);
+    ZKQE_CHECK_EQ(Note{"first\n" + dots}, Note{"second\n" + dots});
     ZKQE_CHECK_LT(std::string(130, 'q'), std::string(130, 'q'));
     ZKQE_CHECK_EQ(static_cast<signed char>(-3), static_cast<unsigned char>(250));
 }
