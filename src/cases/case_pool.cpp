@@ -134,6 +134,13 @@ public:
     CaptureReader(const CaptureReader&) = delete;
     CaptureReader& operator=(const CaptureReader&) = delete;
 
+    // Skips to the file's end, which becomes end().
+    void skipToEnd() {
+        if (file_ != nullptr && std::fseek(file_, 0, SEEK_END) == 0) {
+            const long end = std::ftell(file_);
+            end_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
+        }
+    }
     // The text from `offset` to the file's end, which becomes end().
     std::string readFrom(std::uint64_t offset) {
         std::string text;
@@ -205,7 +212,7 @@ int serveCases(int tasks, int findings, void* context) {
     // Kept open and read on from where the last case's lines ended: no look
     // at the file's size between cases.
     CaptureReader capture(start.capture);
-    capture.readFrom(0);
+    capture.skipToEnd();
     std::uint32_t position;
     while (readExactly(tasks, &position, sizeof position)) {
         const std::uint64_t offset = capture.end();
@@ -526,6 +533,9 @@ private:
 } // namespace
 
 bool runInWorkers(CasePoolClient& client, std::size_t count, const PoolSettings& settings) {
+    // Readied once in the parent, whose copies inherit the thread's stack
+    // bounds and alternate stack rather than each finding them again.
+    platform::prepareThreadForFaults();
     Pool pool(client, count, settings);
     return pool.run();
 }

@@ -184,6 +184,9 @@ public:
         std::signal(SIGABRT, SIG_DFL);
         tap = nullptr;
         maxFailures(0); // the parent counts the run's failures, in order
+        // Set aside, not freed: a forked worker freeing the parent's results
+        // would copy every page they lie on.
+        resultsOfTheParent = new std::vector<CaseResult>(std::move(results));
         results.clear();
         worker_ = true;
         verbose_ = false;
@@ -262,6 +265,7 @@ public:
     int casesPassed = 0;
     int casesFailed = 0;
     std::vector<CaseResult> results;
+    std::vector<CaseResult>* resultsOfTheParent = nullptr; // a worker's, never freed
     int casesSkipped = 0;
     int casesFlaky = 0;
     // Where each case's TAP test point goes as it ends; null: no TAP.

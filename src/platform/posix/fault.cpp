@@ -220,7 +220,10 @@ std::atomic<bool> faultHookInstalled{false};
 // Not signal-safe.
 void prepareThreadForFaults() {
     threadReadyForFaults = true;
-    threadStackLow = currentStackLow();
+    // A thread's stack does not move, and a forked copy keeps its parent's:
+    // asked once, since asking reads the process's whole memory map.
+    if (threadStackLow == 0)
+        threadStackLow = currentStackLow();
     installAlternateStack();
 }
 
