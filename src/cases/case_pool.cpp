@@ -244,7 +244,8 @@ constexpr unsigned kFailedStartsForgiven = 3;
 
 // Every live worker, for the alarm's handler.
 constexpr std::size_t kMostWorkers = 256;
-std::atomic<std::intptr_t> liveWorkers[kMostWorkers];
+// Slot i's worker at i, its spare at kMostWorkers + i.
+std::atomic<std::intptr_t> liveWorkers[2 * kMostWorkers];
 
 using Clock = std::chrono::steady_clock;
 
@@ -260,6 +261,11 @@ struct Slot {
     unsigned long fault = 0;
     Clock::time_point started; // of the running case
     std::string inbox;
+    // With --isolate, the worker for the slot's next case, started while
+    // this one runs and waiting for its task, with a capture file of its own.
+    platform::WorkerProcess spare;
+    std::string spareCapture;
+    unsigned generation = 0;
 };
 
 class Pool {
@@ -270,8 +276,10 @@ public:
           attempts_(count, 0), pending_(count) {}
 
     ~Pool() {
-        for (std::size_t i = 0; i < slots_.size(); ++i)
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
             stop(i, true);
+            stopSpare(i, true);
+        }
         platform::reapReleased(true);
     }
 
@@ -282,8 +290,10 @@ public:
             collect();
             takeInOrder();
         }
-        for (std::size_t i = 0; i < slots_.size(); ++i)
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
             stop(i, false);
+            stopSpare(i, false);
+        }
         return true;
     }
 
@@ -310,7 +320,9 @@ private:
                 platform::releaseWorker(slot.process);
                 platform::reapReleased(false);
             }
-            if (slot.process.process == 0 && !start(i)) {
+            if (slot.process.process == 0 && slot.spare.process != 0)
+                adoptSpare(i);
+            else if (slot.process.process == 0 && !start(i)) {
                 if (!anyStarted_)
                     return false;
                 if (!anyAlive())
@@ -339,26 +351,69 @@ private:
                 if (!platform::writeAll(slot.process.tasks, &task, sizeof task))
                     break;
             }
+            // The next case's process starts while this one runs, so that a
+            // case's end is not followed by a process start.
+            if (settings_.isolate && slot.spare.process == 0 && workWaiting() != 0) {
+                slot.spareCapture = captureName(i, ++slot.generation);
+                if (startWorkerFor(slot.spare, slot.spareCapture))
+                    liveWorkers[kMostWorkers + i].store(slot.spare.process);
+            }
         }
         return true;
     }
 
-    bool start(std::size_t i) {
-        Slot& slot = slots_[i];
-        slot = Slot();
-        // One capture file a slot, its workers' lines one after another:
-        // each case's start is where the file ends when it starts.
-        slot.capture = settings_.folder + "/worker-" + std::to_string(i) + ".out";
-        slot.captureEnd = sizeOf(slot.capture);
-        WorkerStart context{&client_, slot.capture};
+    // One capture file a slot, its workers' lines one after another: each
+    // case's start is where the file ends when it starts. An isolated slot
+    // has two, its running worker's and its spare's.
+    std::string captureName(std::size_t i, unsigned generation) const {
+        std::string name = settings_.folder + "/worker-" + std::to_string(i);
+        if (settings_.isolate)
+            name += generation % 2 == 0 ? "a" : "b";
+        return name + ".out";
+    }
+
+    bool startWorkerFor(platform::WorkerProcess& process, const std::string& capture) {
+        WorkerStart context{&client_, capture};
         std::vector<std::string> relaunch = settings_.relaunch;
         relaunch.push_back("-O");
-        relaunch.push_back(slot.capture);
-        if (!platform::startWorker(slot.process, serveCases, &context, relaunch))
+        relaunch.push_back(capture);
+        if (!platform::startWorker(process, serveCases, &context, relaunch))
             return false;
         anyStarted_ = true;
+        return true;
+    }
+
+    // A slot's state for a new worker; the spare is kept.
+    void freshWorkerState(Slot& slot) {
+        Slot fresh;
+        fresh.spare = slot.spare;
+        fresh.spareCapture = std::move(slot.spareCapture);
+        fresh.generation = slot.generation;
+        slot = std::move(fresh);
+    }
+
+    bool start(std::size_t i) {
+        Slot& slot = slots_[i];
+        freshWorkerState(slot);
+        slot.capture = captureName(i, slot.generation);
+        slot.captureEnd = sizeOf(slot.capture);
+        if (!startWorkerFor(slot.process, slot.capture))
+            return false;
         liveWorkers[i].store(slot.process.process);
         return true;
+    }
+
+    void adoptSpare(std::size_t i) {
+        Slot& slot = slots_[i];
+        const platform::WorkerProcess spare = slot.spare;
+        std::string capture = std::move(slot.spareCapture);
+        slot.spare = platform::WorkerProcess();
+        freshWorkerState(slot);
+        slot.process = spare;
+        slot.capture = std::move(capture);
+        slot.captureEnd = sizeOf(slot.capture);
+        liveWorkers[kMostWorkers + i].store(0);
+        liveWorkers[i].store(slot.process.process);
     }
 
     bool anyAlive() const {
@@ -371,6 +426,12 @@ private:
     platform::WorkerEnd stop(std::size_t i, bool kill) {
         liveWorkers[i].store(0);
         return platform::endWorker(slots_[i].process, kill);
+    }
+
+    // A spare never given a case sees its task pipe end and ends.
+    void stopSpare(std::size_t i, bool kill) {
+        liveWorkers[kMostWorkers + i].store(0);
+        platform::endWorker(slots_[i].spare, kill);
     }
 
     // Reads what is ready, waiting at most until the nearest timeout.
