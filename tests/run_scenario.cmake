@@ -11,6 +11,7 @@
 # from this run instead; review the change with git diff.
 #
 # -D: PROGRAM NAME SCENARIO ARGS ENV LAUNCHER WORKDIR GOLDEN_DIR LEG MASKS
+# GOLDEN_NAME (the golden's name: NAME's own, or another scenario's)
 # LAUNCHER runs the program: a checker such as valgrind, then the emulator.
 foreach(list IN ITEMS ARGS ENV MASKS LAUNCHER)
   string(REPLACE "^^" ";" ${list} "${${list}}")
@@ -60,11 +61,12 @@ foreach(mask IN LISTS MASKS)
   string(REGEX REPLACE "${mask}" "<masked>" actual "${actual}")
 endforeach()
 
-set(golden "${GOLDEN_DIR}/${NAME}.${LEG}.txt")
+set(golden "${GOLDEN_DIR}/${GOLDEN_NAME}.${LEG}.txt")
 if(NOT EXISTS "${golden}")
-  set(golden "${GOLDEN_DIR}/${NAME}.txt")
+  set(golden "${GOLDEN_DIR}/${GOLDEN_NAME}.txt")
 endif()
-if("$ENV{ZKTEST_UPDATE_GOLDEN}" STREQUAL "1")
+# A scenario held to another's golden never rewrites it: it is compared.
+if("$ENV{ZKTEST_UPDATE_GOLDEN}" STREQUAL "1" AND GOLDEN_NAME STREQUAL NAME)
   file(WRITE "${golden}" "${actual}")
   message("rewrote ${golden}")
   return()

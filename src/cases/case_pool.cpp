@@ -95,6 +95,8 @@ std::string encodeFinding(std::size_t position, const CaseFinding& finding) {
     }
     putNumber(out, result.skipped ? 1 : 0);
     putText(out, result.skipReason);
+    putText(out, result.skipFile);
+    putNumber(out, static_cast<std::uint32_t>(result.skipLine));
     return out;
 }
 
@@ -119,6 +121,8 @@ bool decodeFinding(MessageReader& in, std::size_t* position, CaseFinding& findin
     }
     result.skipped = in.number() != 0;
     result.skipReason = in.text();
+    result.skipFile = in.text();
+    result.skipLine = static_cast<int>(in.number());
     return in.ok;
 }
 

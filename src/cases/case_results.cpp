@@ -27,9 +27,12 @@ void recordFailure(const char* text, const char* file, int line, const char* sec
     current->failures.push_back(std::move(failure));
 }
 
-void recordSkip(const char* why) {
-    if (current != nullptr)
-        current->skipReason = why != nullptr ? why : "";
+void recordSkip(const char* file, int line, const char* why) {
+    if (current == nullptr)
+        return;
+    current->skipReason = why != nullptr ? why : "";
+    current->skipFile = file != nullptr ? file : "";
+    current->skipLine = line;
 }
 
 } // namespace zkqe

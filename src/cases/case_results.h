@@ -39,6 +39,8 @@ struct CaseResult {
     std::vector<CaseFailure> failures; // in the report's order
     bool skipped = false;              // ended by a skip, with no failure before it
     std::string skipReason;            // what the skip said
+    std::string skipFile;              // where it was called; empty: no skip
+    int skipLine = 0;
     bool hidden = false;               // skipped as hidden ([.]), never run
     std::string output;                // its lines in the report
     // The failures of its runs before the last, when a failed case was run
@@ -55,7 +57,7 @@ void recordFailuresInto(CaseResult* result);
 // Records one failure into the current case (see recordFailuresInto).
 void recordFailure(const char* text, const char* file, int line, const char* section);
 // Keeps what a skip of the current case said.
-void recordSkip(const char* why);
+void recordSkip(const char* file, int line, const char* why);
 
 } // namespace zkqe
 

@@ -156,7 +156,17 @@ void consoleCaseStarting(const char* name, const char* file, int line) {
     std::fflush(stderr);
 }
 
+namespace {
+bool skipsLeftToParent = false;
+} // namespace
+
+void consoleLeaveSkipsToParent() {
+    skipsLeftToParent = true;
+}
+
 void consoleSkip(const char* file, int line, const char* why) {
+    if (skipsLeftToParent)
+        return;
     std::fprintf(stderr, "%s:%d: skipped: %s\n", file != nullptr ? file : "", line,
                  why != nullptr ? why : "");
     std::fflush(stderr);

@@ -39,6 +39,8 @@ void consoleStopped(const std::string& caseName, const CaseFailure& failure);
 void consoleRunAgain(const std::string& caseName, const std::string& file, int line, unsigned run);
 void consoleCaseStarting(const char* name, const char* file, int line);
 void consoleSkip(const char* file, int line, const char* why);
+// In a worker: its skips are said by the parent, in the run's order.
+void consoleLeaveSkipsToParent();
 // The `most` slowest cases, slowest first.
 void consoleSlowest(const std::vector<CaseResult>& results, std::size_t most);
 void consoleSummary(const std::string& program, const RunTally& tally,

@@ -168,6 +168,6 @@ bool zktest::registerHook(HookFunction run, bool before, const char* suite, cons
 
 void zktest::skipCase(const char* file, int line, const char* why) {
     zkqe::consoleSkip(file, line, why);
-    zkqe::recordSkip(why);
+    zkqe::recordSkip(file, line, why);
     throw SkipCase();
 }

@@ -191,6 +191,7 @@ public:
         worker_ = true;
         verbose_ = false;
         failureListener.store(&onWorkerFailure);
+        consoleLeaveSkipsToParent();
         outputDir(""); // the capture's path is whole
         changeOutputFile(capture.c_str());
     }
@@ -327,6 +328,9 @@ private:
             if (failure.kind == FailureKind::require || failure.kind == FailureKind::exception)
                 consoleStopped(result.name, failure);
         }
+        // A skip ends its case: said last, as it was.
+        if (!result.skipFile.empty())
+            consoleSkip(result.skipFile.c_str(), result.skipLine, result.skipReason.c_str());
     }
 
     void runBeforeHooks(HookPlan& hooks, std::size_t i) {
