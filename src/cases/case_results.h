@@ -41,8 +41,8 @@ struct CaseResult {
     std::string skipReason;            // what the skip said
     std::string skipFile;              // where it was called; empty: no skip
     int skipLine = 0;
-    bool hidden = false;               // skipped as hidden ([.]), never run
-    std::string output;                // its lines in the report
+    bool hidden = false; // skipped as hidden ([.]), never run
+    std::string output;  // its lines in the report
     // The failures of its runs before the last, when a failed case was run
     // again (--retries), and how many runs it had.
     std::vector<CaseFailure> earlierFailures;
