@@ -40,9 +40,9 @@ struct CaseResult {
     bool skipped = false;              // ended by a skip, with no failure before it
     std::string skipReason;            // what the skip said
     std::string skipFile;              // where it was called; empty: no skip
-    int skipLine = 0;
-    bool hidden = false; // skipped as hidden ([.]), never run
-    std::string output;  // its lines in the report
+    int skipLine = 0;                  // and on which line
+    bool hidden = false;               // skipped as hidden ([.]), never run
+    std::string output;                // its lines in the report
     // The failures of its runs before the last, when a failed case was run
     // again (--retries), and how many runs it had.
     std::vector<CaseFailure> earlierFailures;
