@@ -251,6 +251,14 @@ constexpr std::size_t kMostWorkers = 256;
 // Slot i's worker at i, its spare at kMostWorkers + i.
 std::atomic<std::intptr_t> liveWorkers[2 * kMostWorkers];
 
+// The run's capture files and their folder, for the alarm's handler to
+// remove after it ends the workers: an abort runs no destructor.
+struct LeftBehind {
+    std::vector<std::string> files;
+    std::string folder;
+};
+std::atomic<const LeftBehind*> leftBehindOnAbort{nullptr};
+
 using Clock = std::chrono::steady_clock;
 
 struct Slot {
@@ -277,9 +285,20 @@ public:
     Pool(CasePoolClient& client, std::size_t count, const PoolSettings& settings)
         : client_(client), count_(count), settings_(settings),
           slots_(std::min<std::size_t>(std::max(settings.jobs, 1u), kMostWorkers)),
-          attempts_(count, 0), pending_(count) {}
+          attempts_(count, 0), pending_(count) {
+        leftBehind_.folder = settings_.folder;
+        for (std::size_t i = 0; i < slots_.size(); ++i)
+            for (unsigned generation = 0; generation < (settings_.isolate ? 2u : 1u); ++generation) {
+                const std::string capture = captureName(i, generation);
+                leftBehind_.files.push_back(capture);
+                // A worker started again by name makes a status file beside it.
+                leftBehind_.files.push_back(capture.substr(0, capture.size() - 4) + ".sta");
+            }
+        leftBehindOnAbort.store(&leftBehind_, std::memory_order_release);
+    }
 
     ~Pool() {
+        leftBehindOnAbort.store(nullptr, std::memory_order_release);
         for (std::size_t i = 0; i < slots_.size(); ++i) {
             stop(i, true);
             stopSpare(i, true);
@@ -568,11 +587,14 @@ private:
     }
 
     void takeInOrder() {
+        if (nextTaken_ < count_)
+            client_.awaiting(nextTaken_);
         while (nextTaken_ < count_ && pending_[nextTaken_] != nullptr) {
             CaseFinding finding = std::move(*pending_[nextTaken_]);
             pending_[nextTaken_].reset();
             if (client_.takeFinding(nextTaken_, finding)) {
-                ++nextTaken_;
+                if (++nextTaken_ < count_)
+                    client_.awaiting(nextTaken_);
             } else {
                 ++attempts_[nextTaken_];
                 redo_.push_front(nextTaken_);
@@ -589,6 +611,7 @@ private:
     // pointer a case, so the parent's memory stays the cases' names.
     std::vector<std::unique_ptr<CaseFinding>> pending_;
     std::deque<std::size_t> redo_;
+    LeftBehind leftBehind_;
     std::size_t nextFresh_ = 0;
     std::size_t nextTaken_ = 0;
     bool anyStarted_ = false;
@@ -613,6 +636,11 @@ int serveTasks(CasePoolClient& client, int tasks, int findings, const std::strin
 void killWorkersFromHandler() {
     for (std::atomic<std::intptr_t>& worker : liveWorkers)
         platform::killFromHandler(worker.load());
+    if (const LeftBehind* left = leftBehindOnAbort.load(std::memory_order_acquire)) {
+        for (const std::string& file : left->files)
+            platform::removeFileFromHandler(file.c_str());
+        platform::removeFolderFromHandler(left->folder.c_str());
+    }
 }
 
 } // namespace zkqe

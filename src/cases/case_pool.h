@@ -45,6 +45,9 @@ public:
     // In the parent, in the run's order. Returns false to run the case
     // again (a retry); may throw to end the run.
     virtual bool takeFinding(std::size_t position, CaseFinding& finding) = 0;
+    // In the parent: the run's order now waits for the case at `position`,
+    // the one an alarm names.
+    virtual void awaiting(std::size_t position) = 0;
 };
 
 struct PoolSettings {

@@ -192,6 +192,7 @@ public:
         verbose_ = false;
         failureListener.store(&onWorkerFailure);
         consoleLeaveSkipsToParent();
+        leaveStatusFileToParent();
         outputDir(""); // the capture's path is whole
         changeOutputFile(capture.c_str());
     }
@@ -210,6 +211,10 @@ public:
         finding.result = std::move(results.back());
         results.clear();
         return finding;
+    }
+
+    void awaiting(std::size_t position) override {
+        runningCase.store(cases_[position], std::memory_order_release);
     }
 
     bool takeFinding(std::size_t position, CaseFinding& finding) override {
@@ -355,6 +360,9 @@ private:
     void runInPool(HookPlan& hooks) {
         for (std::size_t i = 0; i < cases_.size(); ++i)
             runBeforeHooks(hooks, i);
+        struct NoneAwaited {
+            ~NoneAwaited() { runningCase.store(nullptr, std::memory_order_release); }
+        } noneAwaitedAfter;
         if (!runInWorkers(*this, cases_.size(), pool_)) {
             std::fprintf(stderr, "%s: no worker processes here: the cases run in this one\n",
                          testTag());

@@ -10,8 +10,10 @@
 //  - Every descriptor a start creates is the caller's to close, through
 //    endWorker; none leaks into a later worker, so a worker's end is seen as
 //    end-of-file on its pipe.
-//  - killFromHandler is async-signal-safe: the alarm's abort handler ends the
-//    workers with it.
+//  - A worker ends with its parent, however the parent ends (on Linux through
+//    the parent-death signal, on Windows through a job that ends its
+//    processes when the parent's handle to it closes); killFromHandler is
+//    async-signal-safe, for the alarm's abort handler elsewhere.
 #ifndef ZKQE_PLATFORM_WORKER_PROCESS_H
 #define ZKQE_PLATFORM_WORKER_PROCESS_H
 
@@ -68,8 +70,16 @@ void releaseWorker(WorkerProcess& worker);
 // Waits for the released workers that have ended (every one, when `all`).
 void reapReleased(bool all);
 
-// Kills the worker at once, from a signal handler. Async-signal-safe.
+// From a signal handler, as the parent ends: makes sure the worker ends no
+// later than its parent. Where the system ends a worker with its parent, the
+// worker is left to it, so that nothing the parent's other threads do on
+// seeing a worker's end comes before the parent's own last words; elsewhere
+// it is killed at once. Async-signal-safe.
 void killFromHandler(std::intptr_t process);
+// Remove a file, and an empty folder, from a signal handler; a failure is
+// ignored. Async-signal-safe.
+void removeFileFromHandler(const char* path);
+void removeFolderFromHandler(const char* path);
 
 // Waits until one of `fds` has bytes or its end, or `milliseconds` pass
 // (negative: no limit). Returns the index of one that is ready, or -1.

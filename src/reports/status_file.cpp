@@ -8,6 +8,7 @@
 #include "zkqe_output.h"
 #include "platform/platform.h"
 #include "locks/process_mutexes.h"
+#include "reports/report_access.h"
 #include "reports/report_files.h"
 
 #include <cerrno>
@@ -31,7 +32,13 @@ void warnIfNotWritten(FILE* status, const char* name) {
                    std::strerror(failedErrno));
 }
 
+bool statusLeftToParent = false;
+
 } // namespace
+
+void zkqe::leaveStatusFileToParent() {
+    statusLeftToParent = true;
+}
 
 ZKQESingletonFileObject& ZKQESingletonFileObject::getZKQESingletonFileObject(const char* directory,
                                                                              const char* fileName) {
@@ -74,7 +81,7 @@ ZKQESingletonFileObject::ZKQESingletonFileObject(const char* directory, const ch
 ZKQESingletonFileObject::~ZKQESingletonFileObject() {
     // An abnormal end must leave the "1", also where the platform runs this
     // finaliser on such an end.
-    if (statusFile_ == nullptr || !zkqe::platform::processEndingInOrder())
+    if (statusFile_ == nullptr || statusLeftToParent || !zkqe::platform::processEndingInOrder())
         return;
     std::rewind(statusFile_);
     std::fputs("0", statusFile_);

@@ -12,6 +12,9 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/wait.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #include <unistd.h>
 #include <vector>
 
@@ -53,6 +56,7 @@ bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
         return false;
     }
     std::fflush(nullptr);
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
         for (int fd : {tasks[0], tasks[1], findings[0], findings[1]})
@@ -60,6 +64,12 @@ bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
         return false;
     }
     if (pid == 0) {
+#if defined(__linux__)
+        // Ended with its parent, which may already be gone.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
+#endif
         for (int fd : parentEnds)
             ::close(fd);
         ::close(tasks[1]);
@@ -77,6 +87,14 @@ bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
     parentEnds.push_back(worker.tasks);
     parentEnds.push_back(worker.findings);
     return true;
+}
+
+void removeFileFromHandler(const char* path) {
+    ::unlink(path);
+}
+
+void removeFolderFromHandler(const char* path) {
+    ::rmdir(path);
 }
 
 // A copy of the process needs no channel by name.
@@ -139,8 +157,12 @@ void reapReleased(bool all) {
 }
 
 void killFromHandler(std::intptr_t process) {
+#if defined(__linux__)
+    (void)process; // the parent-death signal ends it
+#else
     if (process != 0)
         ::kill(static_cast<pid_t>(process), SIGKILL);
+#endif
 }
 
 int waitForReadable(const int* fds, std::size_t count, int milliseconds) {

@@ -48,6 +48,22 @@ HANDLE osHandle(int fd) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
 
+// The job every worker joins: its one handle is the parent's, and when that
+// closes, however the parent ends, the system ends the workers.
+HANDLE workersJob() {
+    static const HANDLE job = [] {
+        const HANDLE made = CreateJobObjectA(nullptr, nullptr);
+        if (made == nullptr)
+            return made;
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+        ZeroMemory(&limits, sizeof limits);
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return made;
+    }();
+    return job;
+}
+
 } // namespace
 
 bool startWorker(WorkerProcess& worker, WorkerBody, void*,
@@ -90,8 +106,8 @@ bool startWorker(WorkerProcess& worker, WorkerBody, void*,
     for (int attempt = 0; attempt < 3 && !made && length != 0 && length < sizeof path; ++attempt) {
         if (attempt != 0)
             Sleep(50);
-        made = CreateProcessA(path, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &started);
+        made = CreateProcessA(path, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &started);
     }
     CloseHandle(taskRead);
     CloseHandle(findingsWrite);
@@ -100,6 +116,10 @@ bool startWorker(WorkerProcess& worker, WorkerBody, void*,
         CloseHandle(findingsRead);
         return false;
     }
+    // In the job before it runs a line: a worker is never left behind.
+    if (const HANDLE job = workersJob())
+        AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     worker.process = reinterpret_cast<std::intptr_t>(started.hProcess);
     worker.tasks =
@@ -167,8 +187,17 @@ void reapReleased(bool all) {
 }
 
 void killFromHandler(std::intptr_t process) {
-    if (process != 0)
+    // The job ends it with the parent; killed here only outside one.
+    if (process != 0 && workersJob() == nullptr)
         TerminateProcess(reinterpret_cast<HANDLE>(process), 1);
+}
+
+void removeFileFromHandler(const char* path) {
+    DeleteFileA(path);
+}
+
+void removeFolderFromHandler(const char* path) {
+    RemoveDirectoryA(path);
 }
 
 // Anonymous pipes cannot be waited on: they are asked in turn, yielding
