@@ -288,7 +288,8 @@ public:
           attempts_(count, 0), pending_(count) {
         leftBehind_.folder = settings_.folder;
         for (std::size_t i = 0; i < slots_.size(); ++i)
-            for (unsigned generation = 0; generation < (settings_.isolate ? 2u : 1u); ++generation) {
+            for (unsigned generation = 0; generation < (settings_.isolate ? 2u : 1u);
+                 ++generation) {
                 const std::string capture = captureName(i, generation);
                 leftBehind_.files.push_back(capture);
                 // A worker started again by name makes a status file beside it.
