@@ -124,6 +124,7 @@ SCENARIO(status_full) {
 SCENARIO(files) {
     ZKTestVector files;
     files.nameFirstOutfile("first.out");
+    const bool renamedAlone = files.nameFirstOutfile("renamed.out"); // the first keeps its name
     files.insertNewoutFile(1, 2, "a.out");
     files.setAssertions(5);
     files.setFailures(6);
@@ -134,8 +135,9 @@ SCENARIO(files) {
     ZKTestVector assigned;
     assigned = copy;
     files.setCounts(1, 0, 0);
-    std::printf("first named again: %d, long name at %d of %d\n", files.nameFirstOutfile("x"),
-                assigned.findOutfile(longName.c_str()), assigned.currentOutfile());
+    std::printf("first named again: %d and %d, long name at %d of %d\n", renamedAlone,
+                files.nameFirstOutfile("x"), assigned.findOutfile(longName.c_str()),
+                assigned.currentOutfile());
     assigned.printVector();
     return 0;
 }
