@@ -442,7 +442,7 @@ private:
 
     bool anyAlive() const {
         for (const Slot& slot : slots_)
-            if (slot.process.process != 0)
+            if (slot.process.process != 0 || slot.spare.process != 0)
                 return true;
         return false;
     }
