@@ -11,11 +11,13 @@
 #include "driver/safety_nets.h"
 #include "platform/platform.h"
 #include "platform/worker_process.h"
+#include "reports/report_files.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -293,7 +295,10 @@ public:
                 const std::string capture = captureName(i, generation);
                 leftBehind_.files.push_back(capture);
                 // A worker started again by name makes a status file beside it.
-                leftBehind_.files.push_back(capture.substr(0, capture.size() - 4) + ".sta");
+                if (char* status = statusPathFor(nullptr, capture.c_str())) {
+                    leftBehind_.files.push_back(status);
+                    std::free(status);
+                }
             }
         leftBehindOnAbort.store(&leftBehind_, std::memory_order_release);
     }
@@ -308,6 +313,8 @@ public:
     }
 
     bool run() {
+        if (count_ != 0)
+            client_.awaiting(0);
         while (nextTaken_ < count_) {
             if (!dispatch())
                 return false;
@@ -344,9 +351,7 @@ private:
                 platform::releaseWorker(slot.process);
                 platform::reapReleased(false);
             }
-            if (slot.process.process == 0 && slot.spare.process != 0)
-                adoptSpare(i);
-            else if (slot.process.process == 0 && !start(i)) {
+            if (slot.process.process == 0 && !start(i)) {
                 if (!anyStarted_)
                     return false;
                 if (!anyAlive())
@@ -407,37 +412,27 @@ private:
         return true;
     }
 
-    // A slot's state for a new worker; the spare is kept.
-    void freshWorkerState(Slot& slot) {
-        Slot fresh;
-        fresh.spare = slot.spare;
-        fresh.spareCapture = std::move(slot.spareCapture);
-        fresh.generation = slot.generation;
-        slot = std::move(fresh);
-    }
-
+    // The slot's next worker: its spare when it has one, else a new one.
     bool start(std::size_t i) {
         Slot& slot = slots_[i];
-        freshWorkerState(slot);
-        slot.capture = captureName(i, slot.generation);
-        slot.captureEnd = sizeOf(slot.capture);
-        if (!startWorkerFor(slot.process, slot.capture))
-            return false;
+        platform::WorkerProcess process = slot.spare;
+        std::string capture = std::move(slot.spareCapture);
+        const unsigned generation = slot.generation;
+        liveWorkers[kMostWorkers + i].store(0);
+        slot = Slot();
+        slot.generation = generation;
+        if (process.process == 0) {
+            capture = captureName(i, generation);
+            slot.captureEnd = sizeOf(capture);
+            if (!startWorkerFor(process, capture))
+                return false;
+        } else {
+            slot.captureEnd = sizeOf(capture);
+        }
+        slot.process = process;
+        slot.capture = std::move(capture);
         liveWorkers[i].store(slot.process.process);
         return true;
-    }
-
-    void adoptSpare(std::size_t i) {
-        Slot& slot = slots_[i];
-        const platform::WorkerProcess spare = slot.spare;
-        std::string capture = std::move(slot.spareCapture);
-        slot.spare = platform::WorkerProcess();
-        freshWorkerState(slot);
-        slot.process = spare;
-        slot.capture = std::move(capture);
-        slot.captureEnd = sizeOf(slot.capture);
-        liveWorkers[kMostWorkers + i].store(0);
-        liveWorkers[i].store(slot.process.process);
     }
 
     bool anyAlive() const {
@@ -588,8 +583,6 @@ private:
     }
 
     void takeInOrder() {
-        if (nextTaken_ < count_)
-            client_.awaiting(nextTaken_);
         while (nextTaken_ < count_ && pending_[nextTaken_] != nullptr) {
             CaseFinding finding = std::move(*pending_[nextTaken_]);
             pending_[nextTaken_].reset();
