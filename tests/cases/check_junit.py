@@ -15,7 +15,12 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-from junitparser import JUnitXml
+try:
+    from junitparser import JUnitXml
+except ImportError:
+    # A fresh machine may lack it; the test is skipped there, and CI installs it.
+    print("junitparser is not installed: skipped")
+    sys.exit(77)
 
 # The schema's elements: required attributes, the others allowed, children.
 RESULT, TEXT = (set(), {"type", "message"}, set()), (set(), set(), set())

@@ -6,6 +6,11 @@
 #
 # -D: HARNESS (meson or prove) PROGRAM WORKDIR
 file(REMOVE_RECURSE "${WORKDIR}")
+find_program(harness_found ${HARNESS})
+if(NOT harness_found)
+  message("${HARNESS} is not installed: skipped")
+  return()
+endif()
 function(harness)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${WORKDIR}" OUTPUT_VARIABLE out ERROR_VARIABLE out)
   set(out "${out}" PARENT_SCOPE)
