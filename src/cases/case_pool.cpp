@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Cases in worker processes (see case_pool.h).
 //
-// The pipes carry messages of a type byte, a 32-bit length and that many
-// bytes: 'S' when a worker starts a case (the case's place in the run and
-// where its report lines start in the capture file), 'E' with everything the
-// case found, and 'C' from the worker's fault handler with the fault's code.
+// A worker's messages (framed as worker_messages.h says): 'S' when it
+// starts a case (the case's place in the run and where its report lines
+// start in the capture file), 'E' with everything the case found, and 'C'
+// from its fault handler with the fault's code, built there by hand.
 // The parent learns of any other end of a worker from the end of its pipe.
 #include "cases/case_pool.h"
+
+#include "cases/worker_messages.h"
 
 #include "driver/safety_nets.h"
 #include "platform/platform.h"
@@ -27,106 +29,6 @@
 namespace zkqe {
 
 namespace {
-
-// ---- messages ---------------------------------------------------------------
-
-void putNumber(std::string& out, std::uint32_t number) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((number >> shift) & 0xFF);
-}
-
-void putText(std::string& out, const std::string& text) {
-    putNumber(out, static_cast<std::uint32_t>(text.size()));
-    out += text;
-}
-
-// Reads what put* wrote; a short message leaves `ok` false.
-struct MessageReader {
-    const char* at;
-    const char* end;
-    bool ok = true;
-
-    std::uint32_t number() {
-        if (end - at < 4) {
-            ok = false;
-            return 0;
-        }
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(at[i])) << (8 * i);
-        at += 4;
-        return value;
-    }
-    std::string text() {
-        const std::uint32_t size = number();
-        if (!ok || static_cast<std::uint32_t>(end - at) < size) {
-            ok = false;
-            return "";
-        }
-        std::string value(at, size);
-        at += size;
-        return value;
-    }
-};
-
-std::string message(char type, const std::string& payload) {
-    std::string out(1, type);
-    putNumber(out, static_cast<std::uint32_t>(payload.size()));
-    return out + payload;
-}
-
-std::string encodeFinding(std::size_t position, const CaseFinding& finding) {
-    std::string out;
-    const CaseResult& result = finding.result;
-    putNumber(out, static_cast<std::uint32_t>(position));
-    putNumber(out, static_cast<std::uint32_t>(finding.verdict));
-    putNumber(out, static_cast<std::uint32_t>(finding.assertions));
-    putNumber(out, static_cast<std::uint32_t>(finding.failedAssertions));
-    putText(out, result.name);
-    putText(out, finding.report);
-    // Microseconds: a case's time needs no more, and an integer crosses the
-    // pipe the same on every platform.
-    putNumber(out, static_cast<std::uint32_t>(result.seconds * 1e6));
-    putNumber(out, static_cast<std::uint32_t>(result.failures.size()));
-    for (const CaseFailure& failure : result.failures) {
-        putText(out, failure.file);
-        putNumber(out, static_cast<std::uint32_t>(failure.line));
-        putText(out, failure.text);
-        putText(out, failure.section);
-        putNumber(out, static_cast<std::uint32_t>(failure.kind));
-    }
-    putNumber(out, result.skipped ? 1 : 0);
-    putText(out, result.skipReason);
-    putText(out, result.skipFile);
-    putNumber(out, static_cast<std::uint32_t>(result.skipLine));
-    return out;
-}
-
-bool decodeFinding(MessageReader& in, std::size_t* position, CaseFinding& finding) {
-    CaseResult& result = finding.result;
-    *position = in.number();
-    finding.verdict = static_cast<CaseFinding::Verdict>(in.number());
-    finding.assertions = static_cast<int>(in.number());
-    finding.failedAssertions = static_cast<int>(in.number());
-    result.name = in.text();
-    finding.report = in.text();
-    result.seconds = in.number() / 1e6;
-    const std::uint32_t failures = in.number();
-    for (std::uint32_t i = 0; i < failures && in.ok; ++i) {
-        CaseFailure failure;
-        failure.file = in.text();
-        failure.line = static_cast<int>(in.number());
-        failure.text = in.text();
-        failure.section = in.text();
-        failure.kind = static_cast<FailureKind>(in.number());
-        result.failures.push_back(std::move(failure));
-    }
-    result.skipped = in.number() != 0;
-    result.skipReason = in.text();
-    result.skipFile = in.text();
-    result.skipLine = static_cast<int>(in.number());
-    return in.ok;
-}
 
 // A capture file read as text, the way the report it joins is written, so
 // Windows' line ends are not doubled; places in it are byte offsets.
@@ -224,17 +126,16 @@ int serveCases(int tasks, int findings, void* context) {
         const std::uint64_t offset = capture.end();
         std::string started;
         putNumber(started, position);
-        putNumber(started, static_cast<std::uint32_t>(offset));
-        putNumber(started, static_cast<std::uint32_t>(offset >> 32));
-        if (!platform::writeAll(findings, message('S', started).data(), started.size() + 5))
+        putWide(started, offset);
+        const std::string starting = workerMessage('S', started);
+        if (!platform::writeAll(findings, starting.data(), starting.size()))
             return 1;
         CaseFinding finding = start.client->runInWorker(position);
         std::fflush(nullptr);
         finding.report = capture.readFrom(offset);
         std::string payload = encodeFinding(position, finding);
-        putNumber(payload, static_cast<std::uint32_t>(capture.end()));
-        putNumber(payload, static_cast<std::uint32_t>(capture.end() >> 32));
-        const std::string ended = message('E', payload);
+        putWide(payload, capture.end());
+        const std::string ended = workerMessage('E', payload);
         if (!platform::writeAll(findings, ended.data(), ended.size()))
             return 1;
     }
@@ -496,29 +397,24 @@ private:
             return;
         }
         slot.inbox.append(buffer, static_cast<std::size_t>(got));
-        std::size_t used = 0;
-        while (slot.inbox.size() - used >= 5) {
-            const char* at = slot.inbox.data() + used;
-            MessageReader header{at + 1, at + 5};
-            const std::uint32_t size = header.number();
-            if (slot.inbox.size() - used < 5 + std::size_t{size})
-                break;
-            MessageReader in{at + 5, at + 5 + size};
-            if (at[0] == 'S') {
+        const char* at = slot.inbox.data();
+        const char* const end = at + slot.inbox.size();
+        char type;
+        MessageReader in{nullptr, nullptr};
+        while (takeMessage(at, end, type, in)) {
+            if (type == 'S') {
                 in.number();
-                slot.offset = in.number();
-                slot.offset |= std::uint64_t{in.number()} << 32;
+                slot.offset = in.wide();
                 slot.fault = 0;
                 slot.started = Clock::now();
                 slot.begunAny = true;
-            } else if (at[0] == 'C') {
+            } else if (type == 'C') {
                 slot.fault = in.number();
-            } else if (at[0] == 'E') {
+            } else if (type == 'E') {
                 std::size_t position;
                 CaseFinding finding;
-                const bool whole = decodeFinding(in, &position, finding);
-                slot.captureEnd = in.number();
-                slot.captureEnd |= std::uint64_t{in.number()} << 32;
+                const bool whole = decodeFinding(in, position, finding);
+                slot.captureEnd = in.wide();
                 if (whole && in.ok && !slot.queued.empty() && position == slot.queued.front()) {
                     finding.attempt = attempts_[position];
                     pending_[position].reset(new CaseFinding(std::move(finding)));
@@ -527,9 +423,8 @@ private:
                     slot.started = Clock::now();
                 }
             }
-            used += 5 + std::size_t{size};
         }
-        slot.inbox.erase(0, used);
+        slot.inbox.erase(0, static_cast<std::size_t>(at - slot.inbox.data()));
     }
 
     // The worker ended, or is ended for its timeout: its running case, if
