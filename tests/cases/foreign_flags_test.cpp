@@ -64,6 +64,7 @@ const Row kRows[] = {
      "error: -c: not spoken: zktest runs every section, every check, in order"},
     {kCatch2Dialect, "-o", "error: -o: needs a value"},
     {kCatch2Dialect, "[fast] values", "[fast] values"},
+    {kCatch2Dialect, "--jobs 2 --timeout=5", "--jobs 2 --timeout=5"},
     // doctest: '='-joined values, a "dt-" prefix on any flag, suites as
     // every case of the suite.
     {kDoctestDialect, "-tc=a*,b* -tce=x*", "--filter a*,b*,~x*"},
@@ -85,6 +86,7 @@ const Row kRows[] = {
     {kDoctestDialect, "--order-by=name",
      "error: --order-by=name: not spoken: it would change what runs or what fails"},
     {kDoctestDialect, "-sc=x", "error: -sc=x: not spoken: it would change what runs or what fails"},
+    {kDoctestDialect, "--jobs 2 --timeout=5", "--jobs 2 --timeout=5"},
     // Every dialect at once: each word read by the framework it belongs to.
     {kGtestDialect | kCatch2Dialect | kDoctestDialect, "--gtest_shuffle -a -tc=x",
      "--shuffle --max-failures 1 --filter x,~[.]"},
