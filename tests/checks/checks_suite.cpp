@@ -149,7 +149,10 @@ ZKTEST_CASE("captured values and pointers against null") {
     int* some = &target;
     const Point* none = nullptr;
     {
-        ZKQE_CAPTURE(row, name, std::pair<int, int>(1, 2).first);
+        // Names written without a blank after the comma, as some write them.
+        // clang-format off
+        ZKQE_CAPTURE(row,name, std::pair<int, int>(1, 2).first);
+        // clang-format on
         ZKQE_CHECK_NE(0, none) << "message";
         ZKQE_CHECK_NE(none, nullptr);
     }
