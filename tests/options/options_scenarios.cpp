@@ -4,6 +4,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -26,5 +27,23 @@ SCENARIO(copies) {
     delete original;
     std::printf("copy matched %d\n", copy.process_opts("-a --ab -j -z"));
     std::printf("assigned matched %d\n", assigned.process_opts("--long-form -z"));
+    return 0;
+}
+
+// Each misuse of a handler stops the program with the line its users know.
+SCENARIO(misuse) {
+    const std::string which = argc > 2 ? argv[2] : "";
+    options_handler handler;
+    handler.set_opt(say, nullptr, 'a', "alpha");
+    handler.set_opt(say, nullptr, 'b', "beta");
+    char* noWord[] = {nullptr};
+    if (which == "name")
+        handler.process_opts(1, noWord);
+    else if (which == "index")
+        handler.set_opt(say, nullptr, 'a', "beta"); // "beta" is b's
+    else if (which == "count")
+        handler.process_opts(-1, argv);
+    else
+        handler.process_opts(nullptr);
     return 0;
 }
