@@ -50,8 +50,13 @@ SCENARIO(blocks) {
                     static_cast<void*>(blocks[4]), static_cast<void*>(blocks[5]),
                     static_cast<void*>(blocks[6]), static_cast<void*>(unknown)})
         std::printf("status %u\n", static_cast<unsigned>(stats->statusOf(p)));
+    // Checked as they are walked: each by the walk's own entry, another by
+    // a search.
     for (void* p = stats->first(); p != nullptr; p = stats->next())
-        std::printf("live block of %u bytes\n", headerOf(static_cast<unsigned char*>(p))->size);
+        std::printf("live block of %u bytes: status %u, the released one's %u\n",
+                    headerOf(static_cast<unsigned char*>(p))->size,
+                    static_cast<unsigned>(stats->statusOf(p)),
+                    static_cast<unsigned>(stats->statusOf(blocks[5])));
 
     // The log that ZKMEMSTATS named, in the mode it chose.
     ZKStatsLoggerInterface* log = stats->imp->currentLogger;
