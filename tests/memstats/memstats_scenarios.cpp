@@ -73,3 +73,33 @@ SCENARIO(blocks) {
     std::fprintf(stderr, "standard error still open\n");
     return 0;
 }
+
+// The lowest descriptor free now, as the next file opened gets.
+int lowestFreeDescriptor() {
+    std::FILE* probe = std::fopen("probe", "w");
+    const int descriptor = fileno(probe);
+    std::fclose(probe);
+    std::remove("probe");
+    return descriptor;
+}
+
+// A log started while another is open closes that one first, whole: it can
+// be read at once, and only the new one holds a descriptor.
+SCENARIO(switch_logs) {
+    ZKMemStats* stats = ZKMemStats::instance();
+    unsigned char* block = addBlock(8, ZKMemStats::ScalarBlock, 0);
+    const int freeBefore = lowestFreeDescriptor();
+    stats->startLogging("first.log");
+    stats->logAll();
+    stats->imp->currentLogger->logAllocation(0, block, headerOf(block), 0);
+    stats->startLogging("second.log");
+    std::printf("descriptors held: %d\n", lowestFreeDescriptor() - freeBefore);
+    if (std::FILE* first = std::fopen("first.log", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, first) != nullptr)
+            std::printf("first.log: %s", line);
+        std::fclose(first);
+    }
+    stats->stopLogging();
+    return 0;
+}
