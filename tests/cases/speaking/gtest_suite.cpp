@@ -35,7 +35,7 @@ TEST(Values, Compare) {
     EXPECT_STREQ(kName, std::string("ring").c_str());
     EXPECT_STRNE(kName, "ring");
     EXPECT_STRCASEEQ("RING", kName);
-    EXPECT_STREQ(L"ring", L"rinG");
+    EXPECT_STREQ(L"ring", L"rinG\u0080"); // the first code point past ASCII shows as '?'
     EXPECT_NEAR(1.0, 1.2, 0.1);
     EXPECT_DOUBLE_EQ(0.1 + 0.2, 0.3);
     EXPECT_FLOAT_EQ(1.0f, 1.0001f);
