@@ -23,6 +23,7 @@ SCENARIO(copies) {
     options_handler copy(*original);
     options_handler assigned;
     assigned.set_opt(say, const_cast<char*>("replaced"), 'z', "zzzz");
+    assigned.set_opt(say, const_cast<char*>("replaced"), 'y', "a-long-form-replaced-too");
     assigned = copy;
     delete original;
     std::printf("copy matched %d\n", copy.process_opts("-a --ab -j -z"));
