@@ -7,6 +7,8 @@
 // and a parent with another thread.
 #include <zktest_cases.h>
 
+#include "lowest_descriptor.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -125,4 +127,11 @@ ZKTEST_CASE("a parent with another thread") {
 // shows it.
 ZKTEST_CASE("the child's checks are its own") {
     ZKQE_CHECK_DEATH(failAndAbort());
+}
+
+// Whether the child ran or none could start, its pipes are closed.
+ZKTEST_CASE("a death check leaves no descriptor open") {
+    const int freeBefore = lowestFreeDescriptor();
+    ZKQE_CHECK_DEATH(std::abort());
+    ZKQE_CHECK_EQ(lowestFreeDescriptor(), freeBefore);
 }

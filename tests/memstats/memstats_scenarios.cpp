@@ -2,6 +2,7 @@
 // Checked blocks as an allocation tool lays them out, in the instance's
 // table: their status, the iteration over the table, and the log that
 // ZKMEMSTATS configures (addresses masked, so the golden holds the rest).
+#include "lowest_descriptor.h"
 #include "scenario.h"
 
 #include <cstdio>
@@ -72,15 +73,6 @@ SCENARIO(blocks) {
     stats->stopLogging();
     std::fprintf(stderr, "standard error still open\n");
     return 0;
-}
-
-// The lowest descriptor free now, as the next file opened gets.
-int lowestFreeDescriptor() {
-    std::FILE* probe = std::fopen("probe", "w");
-    const int descriptor = fileno(probe);
-    std::fclose(probe);
-    std::remove("probe");
-    return descriptor;
 }
 
 // A log started while another is open closes that one first, whole: it can
