@@ -6,6 +6,8 @@
 #include <zkqe_test.h>
 #include <zktest_cases.h>
 
+#include "lowest_descriptor.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -27,7 +29,18 @@ void ordinaryCase(ZKQETest& test, int number) {
     ZKQE_CHECK_EQ(number * 2, number + number);
 }
 
+// Before the first case and after the last, in the program itself: the
+// workers, their pipes and their capture files leave no descriptor open.
+int freeBeforeTheCases = -1;
+
 } // namespace
+
+ZKTEST_BEFORE_ALL {
+    freeBeforeTheCases = lowestFreeDescriptor();
+}
+ZKTEST_AFTER_ALL {
+    ZKQE_CHECK_EQ(lowestFreeDescriptor(), freeBeforeTheCases);
+}
 
 ZKTEST_CASE("case 01") {
     ordinaryCase(test(), 1);
