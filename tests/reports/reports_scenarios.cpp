@@ -29,9 +29,12 @@ SCENARIO(counts) {
         const bool failed = t.assertTrue("fails", "c.cpp", 2, false, "2");
         t.threshold(0.5);
         std::printf("assertTrue: %d %d, last failed %d\n", passed, failed, t.lastAssertionFailed());
-        for (double value : {0.5, -0.5, 0.75, -0.75})
-            std::printf("assertSmall(%g): %d\n", value,
-                        t.assertSmall("small", "c.cpp", 3, value, "3"));
+        // A pass after a failure clears the last outcome.
+        for (double value : {0.75, -0.75, 0.5, -0.5}) {
+            const bool small = t.assertSmall("small", "c.cpp", 3, value, "3");
+            std::printf("assertSmall(%g): %d, last failed %d\n", value, small,
+                        t.lastAssertionFailed());
+        }
         std::printf("attempts %d, failed %d\n", t.assertionAttempts(),
                     ZKQESingletonAssertionFailedCounter::getCount());
         // The first fatal error stays: later ones and failures leave it.
