@@ -50,6 +50,9 @@ SCENARIO(misuse) {
     static int notFromTheHeap;
     delete hide(&notFromTheHeap);
     printCounters(stats);
+    stats->reset();
+    std::printf("after a reset:\n");
+    printCounters(stats);
     return 0;
 }
 
