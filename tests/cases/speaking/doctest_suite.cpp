@@ -72,6 +72,8 @@ TEST_CASE("thrown messages" * doctest::test_suite("errors")) {
     CHECK_THROWS_WITH(throw std::runtime_error("bad"), "bad");
     CHECK_THROWS_WITH_AS(throw std::runtime_error("bad"), "bad", std::logic_error);
     CHECK_THROWS_WITH_AS(throw std::logic_error("bad"), "bad", std::logic_error);
+    REQUIRE_THROWS_WITH_AS(throw std::logic_error("bad"), "good", std::logic_error);
+    CHECK(!"not reached");
 }
 
 TEST_CASE("skipped by its decorator" * doctest::skip()) {
