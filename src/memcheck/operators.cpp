@@ -195,7 +195,8 @@ void retire(Imp* imp, void* p, std::uintptr_t& slot, const ZKMemStats::BlockHead
     quarantineBlock(baseOf(p), header.size + ZKMemStats::kBlockOverhead);
 }
 
-void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind, bool nothrow) {
+// Throws bad_alloc on a failure, after its handlers; the nothrow forms catch it.
+void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind kind) {
     Imp* imp = stats()->imp;
     alignment = std::max(alignment, kMinimumAlignment);
     ZKMemStats::ReportableErrors error = ZKMemStats::NoError;
@@ -227,8 +228,6 @@ void* allocate(std::size_t size, std::size_t alignment, ZKMemStats::BlockKind ki
     if (error == ZKMemStats::NoError)
         return user;
     hooks::callHandler(*imp, error);
-    if (nothrow)
-        return nullptr;
     throw std::bad_alloc();
 }
 
@@ -338,14 +337,14 @@ long ZKMemCheck::leaksSince(long mark, long* bytes) {
 }
 
 // clang-format off
-void* operator new(std::size_t n) { return allocate(n, 0, ZKMemStats::ScalarBlock, false); }
-void* operator new[](std::size_t n) { return allocate(n, 0, ZKMemStats::ArrayBlock, false); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { try { return allocate(n, 0, ZKMemStats::ScalarBlock, true); } catch (...) { return nullptr; } }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { try { return allocate(n, 0, ZKMemStats::ArrayBlock, true); } catch (...) { return nullptr; } }
-void* operator new(std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ScalarBlock, false); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ArrayBlock, false); }
-void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { try { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ScalarBlock, true); } catch (...) { return nullptr; } }
-void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { try { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ArrayBlock, true); } catch (...) { return nullptr; } }
+void* operator new(std::size_t n) { return allocate(n, 0, ZKMemStats::ScalarBlock); }
+void* operator new[](std::size_t n) { return allocate(n, 0, ZKMemStats::ArrayBlock); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { try { return allocate(n, 0, ZKMemStats::ScalarBlock); } catch (...) { return nullptr; } }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { try { return allocate(n, 0, ZKMemStats::ArrayBlock); } catch (...) { return nullptr; } }
+void* operator new(std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ScalarBlock); }
+void* operator new[](std::size_t n, std::align_val_t a) { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ArrayBlock); }
+void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { try { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ScalarBlock); } catch (...) { return nullptr; } }
+void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept { try { return allocate(n, static_cast<std::size_t>(a), ZKMemStats::ArrayBlock); } catch (...) { return nullptr; } }
 void operator delete(void* p) noexcept { release(p, ZKMemStats::ScalarBlock); }
 void operator delete[](void* p) noexcept { release(p, ZKMemStats::ArrayBlock); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p, ZKMemStats::ScalarBlock); }
