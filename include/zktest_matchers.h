@@ -319,14 +319,19 @@ template <class M> Outcome threwUnmatched(const char* arguments, const M& matche
     return outcome;
 }
 
-// The message is what() of a std::exception; any other exception has none
-// and fails.
+// The message is what() of a std::exception, or a thrown string itself, as
+// the frameworks whose checks these are read one; any other exception has
+// none and fails.
 template <class M, class F>
 Outcome throwsWith(const char* arguments, const M& matcher, F&& statement) {
     try {
         statement();
     } catch (const std::exception& error) {
         return matcher.match(error.what()) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
+    } catch (const std::string& text) {
+        return matcher.match(text.c_str()) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
+    } catch (const char* text) {
+        return matcher.match(text) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
     } catch (...) {
         return threwUnmatched(arguments, matcher);
     }

@@ -70,6 +70,9 @@ TEST_CASE("exceptions") {
 TEST_CASE("thrown messages" * doctest::test_suite("errors")) {
     CHECK_THROWS_WITH(throw std::runtime_error("bad input"), "bad");
     CHECK_THROWS_WITH(throw std::runtime_error("bad"), "bad");
+    CHECK_THROWS_WITH(throw std::string("bad"), "bad");
+    CHECK_THROWS_WITH(throw "bad", "bad");
+    CHECK_THROWS_WITH_AS(throw std::string("bad"), "bad", std::string);
     CHECK_THROWS_WITH_AS(throw std::runtime_error("bad"), "bad", std::logic_error);
     CHECK_THROWS_WITH_AS(throw std::logic_error("bad"), "bad", std::logic_error);
     REQUIRE_THROWS_WITH_AS(throw std::logic_error("bad"), "good", std::logic_error);
