@@ -7,7 +7,7 @@
 // and a parent with another thread.
 #include <zktest_cases.h>
 
-#include "lowest_descriptor.h"
+#include "open_descriptors.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -131,7 +131,7 @@ ZKTEST_CASE("the child's checks are its own") {
 
 // Whether the child ran or none could start, its pipes are closed.
 ZKTEST_CASE("a death check leaves no descriptor open") {
-    const int freeBefore = lowestFreeDescriptor();
+    const int openBefore = openDescriptors();
     ZKQE_CHECK_DEATH(std::abort());
-    ZKQE_CHECK_EQ(lowestFreeDescriptor(), freeBefore);
+    ZKQE_CHECK_EQ(openDescriptors(), openBefore);
 }

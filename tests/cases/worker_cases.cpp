@@ -6,7 +6,7 @@
 #include <zkqe_test.h>
 #include <zktest_cases.h>
 
-#include "lowest_descriptor.h"
+#include "open_descriptors.h"
 
 #include <chrono>
 #include <csignal>
@@ -31,15 +31,15 @@ void ordinaryCase(ZKQETest& test, int number) {
 
 // Before the first case and after the last, in the program itself: the
 // workers, their pipes and their capture files leave no descriptor open.
-int freeBeforeTheCases = -1;
+int openBeforeTheCases = -1;
 
 } // namespace
 
 ZKTEST_BEFORE_ALL {
-    freeBeforeTheCases = lowestFreeDescriptor();
+    openBeforeTheCases = openDescriptors();
 }
 ZKTEST_AFTER_ALL {
-    ZKQE_CHECK_EQ(lowestFreeDescriptor(), freeBeforeTheCases);
+    ZKQE_CHECK_EQ(openDescriptors(), openBeforeTheCases);
 }
 
 ZKTEST_CASE("case 01") {

@@ -2,7 +2,7 @@
 // Whole runs of the test object: what go() writes, returns and leaves behind
 // for each way a run can end, and how constructor arguments, setters and
 // flags decide where the report goes and what its header says.
-#include "lowest_descriptor.h"
+#include "open_descriptors.h"
 #include "scenario.h"
 
 #include <cstdio>
@@ -22,7 +22,7 @@ struct Run : scenario::Probe {
 // Tags, passing assertions, and print and stream pieces in the order written;
 // on standard output too, which the report's stream leaves open.
 SCENARIO(passing) {
-    const int freeBefore = lowestFreeDescriptor();
+    const int openBefore = openDescriptors();
     scenario::Probe test("passing", "no failures", ".", "passing.out", false, 128, "gcc", "box");
     test.processDefaultArguments(argc - 1, argv + 1);
     test.body = [](scenario::Probe& t) {
@@ -38,7 +38,7 @@ SCENARIO(passing) {
     };
     const int failures = test.go();
     // The report is closed; what the run still holds is the status file's.
-    std::printf("after the run, descriptors held: %d\n", lowestFreeDescriptor() - freeBefore);
+    std::printf("after the run, descriptors held: %d\n", openDescriptors() - openBefore);
     return failures;
 }
 

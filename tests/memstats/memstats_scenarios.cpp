@@ -2,7 +2,7 @@
 // Checked blocks as an allocation tool lays them out, in the instance's
 // table: their status, the iteration over the table, and the log that
 // ZKMEMSTATS configures (addresses masked, so the golden holds the rest).
-#include "lowest_descriptor.h"
+#include "open_descriptors.h"
 #include "scenario.h"
 
 #include <cstdio>
@@ -80,12 +80,12 @@ SCENARIO(blocks) {
 SCENARIO(switch_logs) {
     ZKMemStats* stats = ZKMemStats::instance();
     unsigned char* block = addBlock(8, ZKMemStats::ScalarBlock, 0);
-    const int freeBefore = lowestFreeDescriptor();
+    const int openBefore = openDescriptors();
     stats->startLogging("first.log");
     stats->logAll();
     stats->imp->currentLogger->logAllocation(0, block, headerOf(block), 0);
     stats->startLogging("second.log");
-    std::printf("descriptors held: %d\n", lowestFreeDescriptor() - freeBefore);
+    std::printf("descriptors held: %d\n", openDescriptors() - openBefore);
     if (std::FILE* first = std::fopen("first.log", "r")) {
         char line[256];
         while (std::fgets(line, sizeof line, first) != nullptr)
@@ -93,5 +93,6 @@ SCENARIO(switch_logs) {
         std::fclose(first);
     }
     stats->stopLogging();
+    std::printf("descriptors held after the stop: %d\n", openDescriptors() - openBefore);
     return 0;
 }
