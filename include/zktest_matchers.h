@@ -326,14 +326,10 @@ template <class M, class F>
 Outcome throwsWith(const char* arguments, const M& matcher, F&& statement) {
     try {
         statement();
-    } catch (const std::exception& error) {
-        return matcher.match(error.what()) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
-    } catch (const std::string& text) {
-        return matcher.match(text.c_str()) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
-    } catch (const char* text) {
-        return matcher.match(text) ? Outcome{nullptr} : threwUnmatched(arguments, matcher);
     } catch (...) {
-        return threwUnmatched(arguments, matcher);
+        const char* message = currentExceptionMessage();
+        return message != nullptr && matcher.match(message) ? Outcome{nullptr}
+                                                            : threwUnmatched(arguments, matcher);
     }
     return threwNothing("THROWS_WITH", arguments);
 }

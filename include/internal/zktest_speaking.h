@@ -50,10 +50,6 @@ void guardedCheck_(const char* file, int line, bool fatal, const char* text, con
     }
 }
 
-// Whether the exception in flight says `message` (what() of a
-// std::exception, or a thrown string).
-ZKQE_API bool currentExceptionSays_(const char* message);
-
 // THROWS_WITH_AS(statement, "message", Type): the exception a Type whose
 // message is `message`.
 template <class Type, class Statement>
@@ -68,7 +64,8 @@ Outcome throwsWith_(const char* text, const Statement& statement, const char* me
         } catch (...) {
             typed = false;
         }
-        if (typed && currentExceptionSays_(message))
+        const char* said = currentExceptionMessage();
+        if (typed && said != nullptr && std::strcmp(said, message) == 0)
             return {nullptr};
         Outcome outcome = textFailure(text);
         outcome.failure->append(": threw ");

@@ -47,6 +47,10 @@ ZKQE_API void shortenFrom(ValueText& out, std::size_t from);
 ZKQE_API void appendComparedValues(ValueText& out, const ValueText& a, const ValueText& b);
 // The exception being handled: its type and, for a std::exception, what().
 ZKQE_API void appendCurrentException(ValueText& out);
+// The message of the exception being handled: what() of a std::exception, or
+// a thrown std::string or C string; null for anything else. It lives as long
+// as the handler that asked.
+ZKQE_API const char* currentExceptionMessage();
 // "a == b" from the text "a, b" of a two-argument check, when the text has
 // exactly one comma outside brackets and quotes; else "NAME(a, b)".
 ZKQE_API void appendBinaryText(ValueText& out, const char* name, const char* op,

@@ -4,10 +4,6 @@
 #include "zkqe_test.h"
 #include "internal/zktest_speaking.h"
 
-#include <cstring>
-#include <exception>
-#include <string>
-
 void zktest::failOnException_(const char* file, int line, bool fatal, const char* text) {
     try {
         throw;
@@ -26,18 +22,4 @@ void zktest::failOnException_(const char* file, int line, bool fatal, const char
     }
     if (fatal)
         throw RequireAbort();
-}
-
-bool zktest::currentExceptionSays_(const char* message) {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return std::strcmp(error.what(), message) == 0;
-    } catch (const char* text) {
-        return std::strcmp(text, message) == 0;
-    } catch (const std::string& text) {
-        return text == message;
-    } catch (...) {
-        return false;
-    }
 }

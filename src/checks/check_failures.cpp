@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
 #include <typeinfo>
 
 #if __has_include(<cxxabi.h>)
@@ -170,6 +171,20 @@ void appendCurrentException(ValueText& out) {
 #else
         appendTypeName(out, nullptr);
 #endif
+    }
+}
+
+const char* currentExceptionMessage() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (const std::string& text) {
+        return text.c_str();
+    } catch (const char* text) {
+        return text;
+    } catch (...) {
+        return nullptr;
     }
 }
 
