@@ -11,7 +11,9 @@
 //  - messages sent whole arrive whole and in order however the pipe splits
 //    them, and none is taken before its last byte is in;
 //  - the input's own bytes, read as a pipe's, are framed and decoded within
-//    their bounds.
+//    their bounds;
+//  - the fault handler's message, built in place, is the one workerMessage
+//    frames.
 #include "cases/worker_messages.h"
 
 #include "fuzz_check.h"
@@ -173,6 +175,14 @@ void checkRawBytes(const std::string& bytes) {
     FUZZ_CHECK(at <= end);
 }
 
+void checkFaultMessage(std::uint32_t code) {
+    char bytes[zkqe::kFaultMessageSize];
+    zkqe::faultMessage(bytes, code);
+    std::string number;
+    zkqe::putNumber(number, code);
+    FUZZ_CHECK(std::string(bytes, sizeof bytes) == zkqe::workerMessage('C', number));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t count) {
@@ -182,5 +192,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t cou
     checkFinding(data);
     checkFraming(data);
     checkRawBytes(raw);
+    checkFaultMessage(FuzzedDataProvider(bytes, count).ConsumeIntegral<std::uint32_t>());
     return 0;
 }

@@ -93,9 +93,8 @@ int workerFindings = -1;
 
 // Signal-safe: a message built on the stack, one write.
 void tellFault(unsigned long code, const void* pc) {
-    char bytes[9] = {'C', 4, 0, 0, 0};
-    for (int i = 0; i < 4; ++i)
-        bytes[5 + i] = static_cast<char>((code >> (8 * i)) & 0xFF);
+    char bytes[kFaultMessageSize];
+    faultMessage(bytes, static_cast<std::uint32_t>(code));
     platform::writeAll(workerFindings, bytes, sizeof bytes);
     reportUnhandledException(code, pc);
 }

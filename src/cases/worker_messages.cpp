@@ -7,9 +7,17 @@
 
 namespace zkqe {
 
+namespace {
+void storeNumber(char* at, std::uint32_t number) {
+    for (std::size_t i = 0; i < kNumberSize; ++i)
+        at[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+}
+} // namespace
+
 void putNumber(std::string& out, std::uint32_t number) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((number >> shift) & 0xFF);
+    char bytes[kNumberSize];
+    storeNumber(bytes, number);
+    out.append(bytes, sizeof bytes);
 }
 
 void putWide(std::string& out, std::uint64_t number) {
@@ -23,14 +31,14 @@ void putText(std::string& out, const std::string& text) {
 }
 
 std::uint32_t MessageReader::number() {
-    if (!ok || end - at < 4) {
+    if (!ok || end - at < static_cast<std::ptrdiff_t>(kNumberSize)) {
         ok = false;
         return 0;
     }
     std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < kNumberSize; ++i)
         value |= static_cast<std::uint32_t>(static_cast<unsigned char>(at[i])) << (8 * i);
-    at += 4;
+    at += kNumberSize;
     return value;
 }
 
@@ -54,6 +62,12 @@ std::string workerMessage(char type, const std::string& payload) {
     std::string out(1, type);
     putNumber(out, static_cast<std::uint32_t>(payload.size()));
     return out + payload;
+}
+
+void faultMessage(char (&bytes)[kFaultMessageSize], std::uint32_t code) {
+    bytes[0] = 'C';
+    storeNumber(bytes + 1, kNumberSize);
+    storeNumber(bytes + kMessageHeader, code);
 }
 
 bool takeMessage(const char*& at, const char* end, char& type, MessageReader& payload) {

@@ -15,7 +15,9 @@
 
 namespace zkqe {
 
-constexpr std::size_t kMessageHeader = 5; // the type byte and the length
+constexpr std::size_t kNumberSize = sizeof(std::uint32_t);
+constexpr std::size_t kMessageHeader = 1 + kNumberSize; // the type byte and the length
+constexpr std::size_t kFaultMessageSize = kMessageHeader + kNumberSize;
 
 void putNumber(std::string& out, std::uint32_t number);
 void putWide(std::string& out, std::uint64_t number);
@@ -32,6 +34,9 @@ struct MessageReader {
 };
 
 std::string workerMessage(char type, const std::string& payload);
+// The 'C' message with a fault's code, built in place: the fault handler
+// that sends it may not allocate.
+void faultMessage(char (&bytes)[kFaultMessageSize], std::uint32_t code);
 // The whole message at the start of [at, end): its type and its payload,
 // `at` moved past it. False, nothing moved, while its bytes are not all in.
 bool takeMessage(const char*& at, const char* end, char& type, MessageReader& payload);
