@@ -75,13 +75,13 @@ void ValueText::append(const char* text) {
 }
 
 void appendValue(ValueText& out, long long value) {
-    char buffer[32];
+    char buffer[sizeof "-9223372036854775808"];
     std::snprintf(buffer, sizeof buffer, "%lld", value);
     out.append(buffer);
 }
 
 void appendValue(ValueText& out, unsigned long long value) {
-    char buffer[32];
+    char buffer[sizeof "18446744073709551615"];
     std::snprintf(buffer, sizeof buffer, "%llu", value);
     out.append(buffer);
 }
@@ -143,7 +143,7 @@ void appendCString(ValueText& out, const char* text) {
 void appendPointer(ValueText& out, const void* pointer) {
     if (pointer == nullptr)
         return out.append("nullptr");
-    char buffer[32];
+    char buffer[sizeof "0xffffffffffffffff"];
     std::snprintf(buffer, sizeof buffer, "0x%llx",
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pointer)));
     out.append(buffer);
@@ -173,7 +173,7 @@ void appendStreamed(ValueText& out, void (*write)(std::ostream&, const void*), c
 }
 
 void appendUnprintable(ValueText& out, std::size_t size) {
-    char buffer[48];
+    char buffer[sizeof "(18446744073709551615-byte object)"];
     std::snprintf(buffer, sizeof buffer, "(%zu-byte object)", size);
     out.append(buffer);
 }

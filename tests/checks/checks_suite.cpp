@@ -212,3 +212,9 @@ ZKTEST_CASE("more failures than a plain test allows", "[.][limit]") {
         ZKQE_CHECK(i < 0);
     ZKQE_CHECK(!"the last check");
 }
+
+// The widest integers print whole: a buffer a digit short would cut them.
+ZKTEST_CASE("the widest integers") {
+    ZKQE_CHECK_EQ(-9223372036854775807LL - 1, -9223372036854775807LL);
+    ZKQE_CHECK_EQ(18446744073709551615ULL, 0u);
+}
