@@ -166,11 +166,11 @@ bool processEndingInOrder() {
 }
 
 std::string hostName() {
-    // POSIX leaves a truncated name unterminated: the last byte stays 0.
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
+    char name[256];
+    if (gethostname(name, sizeof name) != 0)
         return "";
-    return name;
+    // POSIX leaves a truncated name unterminated.
+    return std::string(name, strnlen(name, sizeof name));
 }
 
 } // namespace platform
