@@ -817,11 +817,7 @@ void armAlarm(const std::string& program, unsigned seconds) {
     // Read before the alarm starts counting, less a margin for another
     // clock, so that the alarm's own abort is never taken for too early.
     const auto armedAt = std::chrono::steady_clock::now() - std::chrono::milliseconds(100);
-    const unsigned remainder = setAlarm(seconds);
-    if (remainder != 0 && remainder < seconds) {
-        setAlarm(remainder);
-        seconds = remainder;
-    }
+    seconds = armAlarmNoLater(seconds);
     alarmNote.deadline = armedAt + std::chrono::seconds(seconds);
     const int length = std::snprintf(alarmNote.text, sizeof alarmNote.text,
                                      "%.60s: alarm after %u s", program.c_str(), seconds);

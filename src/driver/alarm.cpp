@@ -30,7 +30,7 @@ unsigned alarmRemainder(std::uint32_t startTime, std::uint32_t seconds, std::uin
         return seconds;
     const std::uint32_t remainder = startTime + seconds - now;
     // Due or overdue (the subtraction wrapped): one second left, so that the
-    // sooner-deadline rule of the caller re-arms it shortly instead of
+    // sooner-deadline rule of armAlarmNoLater re-arms it shortly instead of
     // dropping an alarm that should already have fired.
     if (remainder == 0 || remainder > seconds)
         return 1;
@@ -51,6 +51,15 @@ unsigned setAlarm(unsigned seconds) {
         alarmArmed = platform::startAlarmThread(seconds);
     }
     return remainder;
+}
+
+unsigned armAlarmNoLater(unsigned seconds) {
+    const unsigned remainder = setAlarm(seconds);
+    if (remainder != 0 && remainder < seconds) {
+        setAlarm(remainder);
+        return remainder;
+    }
+    return seconds;
 }
 
 } // namespace zkqe

@@ -59,11 +59,7 @@ void ZKQETest::processFlaggedArgs() {
     if (commandLineOptions.getArgumentString('L', argument, kFlagArgumentLimit)) {
         unsigned seconds = 0;
         if (std::sscanf(argument, "%u", &seconds) == 1 && seconds != 0) {
-            // An alarm armed earlier is never lengthened: the sooner deadline
-            // wins, counted again from now.
-            const unsigned remainder = zkqe::setAlarm(seconds);
-            if (remainder != 0 && remainder < seconds)
-                zkqe::setAlarm(remainder);
+            zkqe::armAlarmNoLater(seconds);
         } else {
             qe_fprintf(stderr, "-L %s: no alarm set\n", argument);
         }

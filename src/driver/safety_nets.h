@@ -15,6 +15,10 @@ namespace zkqe {
 // Arms the alarm for `seconds` (0 disarms) and returns the seconds that were
 // left of the alarm it replaces, or 0 when none was armed.
 unsigned setAlarm(unsigned seconds);
+// Arms the alarm for `seconds` unless one armed earlier rings sooner, which
+// then stays, counted again from now: an alarm is never lengthened. Returns
+// the seconds until the alarm rings.
+unsigned armAlarmNoLater(unsigned seconds);
 
 // Where the crash guard writes; null when no target is named or it could not
 // be opened.
