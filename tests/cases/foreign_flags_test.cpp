@@ -34,6 +34,7 @@ const Row kRows[] = {
     {kGtestDialect, "--gtest_random_seed=0", ""},
     {kGtestDialect, "--gtest_repeat=3 --gtest_fail_fast", "--repeat 3 --max-failures 1"},
     {kGtestDialect, "--gtest_output=xml:out/r.xml", "--junit out/r.xml"},
+    {kGtestDialect, "--gtest_output=xml:", "--junit test_detail.xml"}, // no path: the default
     {kGtestDialect, "--gtest_output=json:r.json",
      "error: --gtest_output=json:r.json: only xml is written"},
     {kGtestDialect, "--gtest_color=no --gtest_brief=1 --gtest_print_time=0 --gtest_print_utf8=1",
@@ -70,6 +71,7 @@ const Row kRows[] = {
     {kDoctestDialect, "-tc=a*,b* -tce=x*", "--filter a*,b*,~x*"},
     {kDoctestDialect, "-ts=ring,queue -tse=slow", "--filter ring.*,queue.*,~slow.*"},
     {kDoctestDialect, "--dt-test-case=a* -dt-tce=b[1]", "--filter a*,~b\\[1\\]"},
+    {kDoctestDialect, "-tc=x~y\\z", "--filter x\\~y\\\\z"},
     {kDoctestDialect, "--test-suite=r --test-suite-exclude=s --test-case-exclude=t",
      "--filter r.*,~s.*,~t"},
     {kDoctestDialect, "-ltc", "--list-names"},
