@@ -105,8 +105,12 @@ ZKTEST_CASE("checks are found by their number") {
         ZKQE_CHECK_EXIT(std::exit(5), 5);
         throw std::runtime_error("the first section ends here");
     }
+    // Runs ended by the end of a section, not by an exception, run on too.
     ZKTEST_SECTION("second") {
-        ZKQE_CHECK_EXIT(std::exit(6), 7);
+        ZKQE_CHECK_EXIT(std::exit(6), 6);
+    }
+    ZKTEST_SECTION("third") {
+        ZKQE_CHECK_EXIT(std::exit(7), 8);
     }
 }
 
