@@ -82,6 +82,17 @@ SCENARIO(long_names) {
     return test.go();
 }
 
+// Writing before go() has named the report is a usage error, said between
+// two rows of asterisks: through outStream(), or through a report writer.
+SCENARIO(before_go) {
+    scenario::Probe test("early", "", ".", "run.out");
+    if (std::string(argv[2]) == "stream")
+        test.outStream() << "too early";
+    else
+        test.print("too early");
+    return 0;
+}
+
 #if !defined(_WIN32)
 // Closes that fail: the descriptor under the report's FILE is closed behind
 // its back, so the FILE's own close fails (every line reached the OS before).
