@@ -131,7 +131,10 @@ void prepareStartedChild() {}
 void muteStandardStreams() {}
 void unmuteStandardStreams() {}
 
+// A child run by hand: what its statement wrote is flushed, as the process
+// a statement returns in on Windows flushes it.
 void endChildReturned() {
+    std::fflush(nullptr);
     _exit(0);
 }
 
