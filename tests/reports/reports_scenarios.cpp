@@ -143,8 +143,9 @@ SCENARIO(files) {
     files.setAssertions(5);
     files.setFailures(6);
     const std::string longName = std::string(90, 'd') + "/tail.out";
-    for (int i = 0; i < 70; ++i) // past the first growth
-        files.insertNewoutFile(i, -i, i == 69 ? longName.c_str() : "filler");
+    // Past the first growth, to the brim of the second: copies of a full table.
+    for (int i = 0; i < 126; ++i)
+        files.insertNewoutFile(i, -i, i == 125 ? longName.c_str() : "filler");
     ZKTestVector copy(files);
     ZKTestVector assigned;
     assigned = copy;
