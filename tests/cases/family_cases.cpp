@@ -16,8 +16,8 @@ namespace {
 const std::vector<int> kWidths{1, 2, 4};
 }
 
-ZKTEST_CASE_VALUES(int width, (kWidths), "widths") {
-    ZKQE_CHECK(width % 2 == 0);
+ZKTEST_CASE_VALUES(int w, (kWidths), "widths") { // a one-letter name is found too
+    ZKQE_CHECK(w % 2 == 0);
 }
 
 ZKTEST_CASE_TYPES(T, (int, std::map<int, long>, std::string), "default is empty") {
