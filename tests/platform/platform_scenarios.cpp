@@ -141,7 +141,8 @@ SCENARIO(alarm_quiet) {
     errno = EINTR;
     qe_fprintf(stdout, "the first diagnostic\n");
     std::printf("remainders: none armed %u, ", zkqe::setAlarm(1));
-    std::printf("just armed %u; due %u, overdue %u, clock set back %u, %u\n", zkqe::setAlarm(0),
+    std::printf("just armed %u; a third gone %u, due %u, overdue %u, clock set back %u, %u\n",
+                zkqe::setAlarm(0), zkqe::alarmRemainder(1000, 30, 1010),
                 zkqe::alarmRemainder(1000, 30, 1030), zkqe::alarmRemainder(1000, 30, 1031),
                 zkqe::alarmRemainder(1000, 30, 990), zkqe::alarmRemainder(0, 10, 0x7FFFFFFFu));
     std::fflush(stdout);
