@@ -28,7 +28,9 @@ SCENARIO(counts) {
         const bool passed = t.assertTrue("holds", "c.cpp", 1, true, "1");
         const bool failed = t.assertTrue("fails", "c.cpp", 2, false, "2");
         t.threshold(0.5);
-        std::printf("assertTrue: %d %d, last failed %d\n", passed, failed, t.lastAssertionFailed());
+        std::printf("assertTrue: %d %d, last failed %d", passed, failed, t.lastAssertionFailed());
+        t.assertTrue("holds again", "c.cpp", 1, true, "1");
+        std::printf(", after a pass %d\n", t.lastAssertionFailed());
         // A pass after a failure clears the last outcome.
         for (double value : {0.75, -0.75, 0.5, -0.5}) {
             const bool small = t.assertSmall("small", "c.cpp", 3, value, "3");
@@ -67,7 +69,8 @@ SCENARIO(rewrite) {
 }
 
 // Report names past the table's field that share their end are two files,
-// each with its own header and counts.
+// each with its own header and counts; a failure whose tag and file name are
+// both long is one block, whose text grows twice.
 SCENARIO(long_names) {
     scenario::Probe test("long", "", ".", "run.out");
     test.body = [](scenario::Probe& t) {
@@ -78,6 +81,7 @@ SCENARIO(long_names) {
         t.assertTrue("in the second", "l.cpp", 2, false, "2");
         t.changeOutputFile(first.c_str());
         t.print("back in the first");
+        t.assertTrue(std::string(600, 'a').c_str(), std::string(600, 'f').c_str(), 3, false, "3");
     };
     return test.go();
 }
