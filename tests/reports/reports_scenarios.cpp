@@ -20,6 +20,7 @@
 SCENARIO(counts) {
     scenario::Probe test("counts", "", ".", "counts.out");
     test.body = [](scenario::Probe& t) {
+        std::printf("last failed at the start %d\n", t.lastAssertionFailed());
         t.assertTrue("before the reset", "c.cpp", 0, false, "0");
         t.resetAllAssertionCounts();
         std::printf("reset all: attempts %d, failed %d; limit by default %d\n",
@@ -78,6 +79,7 @@ SCENARIO(long_names) {
         t.changeOutputFile(first.c_str());
         t.assertTrue("in the first", "l.cpp", 1, false, "1");
         t.changeOutputFile(second.c_str());
+        std::printf("a new file clears the last failure: %d\n", t.lastAssertionFailed());
         t.assertTrue("in the second", "l.cpp", 2, false, "2");
         t.changeOutputFile(first.c_str());
         t.print("back in the first");
