@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Handlers copied and assigned: each copy holds its own registrations (long
-// forms of every length), so all can be destroyed, in any order.
+// Handlers and joined command lines copied and assigned: each copy holds its
+// own registrations (long forms of every length) or its own line, so all can
+// be destroyed, in any order.
 #include "scenario.h"
 
 #include <cstdio>
@@ -28,6 +29,27 @@ SCENARIO(copies) {
     delete original;
     std::printf("copy matched %d\n", copy.process_opts("-a --ab -j -z"));
     std::printf("assigned matched %d\n", assigned.process_opts("--long-form -z"));
+    return 0;
+}
+
+// A command line assigned over another releases the one it held, and every
+// copy outlives its source.
+SCENARIO(line_copies) {
+    char program[] = "prog", directory[] = "-Dout", machine[] = "-Mbox";
+    char* words[] = {program, directory};
+    char* otherWords[] = {program, machine};
+    auto* original = new ZKQECommandLineOptions;
+    original->buildCommandLine(2, words);
+    ZKQECommandLineOptions copy(*original);
+    ZKQECommandLineOptions assigned;
+    assigned.buildCommandLine(2, otherWords);
+    assigned = *original;
+    delete original;
+    char inCopy[16] = "", inAssigned[16] = "";
+    const bool copied = copy.getArgumentString('D', inCopy, sizeof inCopy);
+    const bool assignedToo = assigned.getArgumentString('D', inAssigned, sizeof inAssigned);
+    std::printf("copy: %d %s; assigned: %d %s, its old -M %d\n", copied, inCopy, assignedToo,
+                inAssigned, assigned.getArgumentString('M', inAssigned, sizeof inAssigned));
     return 0;
 }
 
