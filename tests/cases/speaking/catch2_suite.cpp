@@ -63,6 +63,8 @@ TEST_CASE("matchers") {
     CHECK_THAT(std::string("Hello"), Equals("hello", Catch::CaseSensitive::No));
     CHECK_THAT((std::vector<int>{1, 2}), UnorderedEquals(std::vector<int>{2, 2}));
     CHECK_THAT(0.1 + 0.2, WithinAbs(0.3, 1e-9) || WithinULP(1.0, 0));
+    // 101 epsilons (2^-52) apart: outside the default margin of 100.
+    CHECK_THAT(1.0 + 101 * 0x1p-52, WithinRel(1.0));
     CHECK_THROWS_WITH(throw std::runtime_error("bad input"), "bad");
     CHECK_THROWS_WITH(throw std::runtime_error("bad input"), Contains("input"));
 }

@@ -101,7 +101,8 @@ TEST_P(Widths, Even) {
 TEST_P(Widths, Small) {
     EXPECT_LT(GetParam(), 3);
 }
-INSTANTIATE_TEST_SUITE_P(Listed, Widths, testing::Values(1, 2, 4));
+const int kListedWidths[] = {1, 2, 4};
+INSTANTIATE_TEST_SUITE_P(Listed, Widths, testing::ValuesIn(kListedWidths));
 INSTANTIATE_TEST_SUITE_P(Ranged, Widths, testing::Range(3, 6));
 
 class Flags : public testing::TestWithParam<bool> {};
