@@ -47,8 +47,11 @@ const char* keptText(std::string text) {
     return kept.back().c_str();
 }
 
+// Every character named: no range end to get wrong, and no locale as isalnum has.
 bool identifierCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return c != '\0' &&
+           std::strchr("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_", c) !=
+               nullptr;
 }
 
 // "[io][slow]" holds the tags io and slow; text outside brackets is ignored,
