@@ -123,6 +123,22 @@ SCENARIO(null_argument) {
     return 0;
 }
 
+// Two test objects each given a crash target: the second replaces the first,
+// which is closed. A third, given no words at all, changes nothing.
+SCENARIO(crash_targets) {
+    const int openBefore = openDescriptors();
+    char program[] = "crash", flag[] = "-G", first[] = "first.txt", second[] = "second.txt";
+    for (char* target : {first, second}) {
+        char* words[] = {program, flag, target};
+        scenario::Probe test;
+        test.processDefaultArguments(3, words);
+    }
+    scenario::Probe none;
+    none.processDefaultArguments(0, argv);
+    std::printf("descriptors held: %d\n", openDescriptors() - openBefore);
+    return 0;
+}
+
 // Of two alarms, the sooner deadline wins whichever flag came first: the
 // process is aborted after a second instead of sleeping on.
 SCENARIO(alarms) {
