@@ -18,9 +18,11 @@ void* say(char*** cursor, void* context) {
 
 SCENARIO(copies) {
     auto* original = new options_handler;
-    for (char letter = 'a'; letter <= 'j'; ++letter) // past the inline records
-        original->set_opt(say, const_cast<char*>("original"), letter,
-                          letter == 'a' ? "ab" : "long-form");
+    // Past the inline records, and grown twice; "ab" is kept inside its record.
+    for (char letter = 'a'; letter <= 'r'; ++letter) {
+        const std::string name = letter == 'a' ? "ab" : std::string("long-form-") + letter;
+        original->set_opt(say, const_cast<char*>("original"), letter, name.c_str());
+    }
     options_handler copy(*original);
     options_handler assigned;
     assigned.set_opt(say, const_cast<char*>("replaced"), 'z', "zzzz");
@@ -28,7 +30,7 @@ SCENARIO(copies) {
     assigned = copy;
     delete original;
     std::printf("copy matched %d\n", copy.process_opts("-a --ab -j -z"));
-    std::printf("assigned matched %d\n", assigned.process_opts("--long-form -z"));
+    std::printf("assigned matched %d\n", assigned.process_opts("--long-form-r -z"));
     return 0;
 }
 
