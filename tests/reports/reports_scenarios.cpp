@@ -66,6 +66,7 @@ SCENARIO(rewrite) {
     test.changeOutputFile("second.out");
     test.print("in the second file");
     test.printSummary();
+    test.setRunTag("a tag after the summary");
     return 0;
 }
 
