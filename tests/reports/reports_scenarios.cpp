@@ -3,6 +3,7 @@
 // failed count, a report rewritten through the public header and summary
 // writers after go(), and one report written by many threads every way at
 // once.
+#include "open_descriptors.h"
 #include "report_stress.h"
 #include "scenario.h"
 
@@ -59,7 +60,10 @@ SCENARIO(rewrite) {
     scenario::Probe test("rewrite", "again", ".", "rewrite.out");
     test.go();
     test.print("after go");
+    const int openAfterGo = openDescriptors();
     test.printHeaderInfo();
+    std::printf("a new header leaves the open report closed: %d fewer open\n",
+                openAfterGo - openDescriptors());
     test.assertTrue("in the second header's file", "r.cpp", 9, false, "9");
     test.print("before the summary");
     test.printSummary();
@@ -79,8 +83,10 @@ SCENARIO(long_names) {
         const std::string tail(80, 't'), first = "1" + tail, second = "2" + tail;
         t.changeOutputFile(first.c_str());
         t.assertTrue("in the first", "l.cpp", 1, false, "1");
+        const int openInFirst = openDescriptors();
         t.changeOutputFile(second.c_str());
-        std::printf("a new file clears the last failure: %d\n", t.lastAssertionFailed());
+        std::printf("a new file clears the last failure: %d, and closes the old one: %d more\n",
+                    t.lastAssertionFailed(), openDescriptors() - openInFirst);
         t.assertTrue("in the second", "l.cpp", 2, false, "2");
         t.changeOutputFile(first.c_str());
         t.print("back in the first");
