@@ -94,5 +94,8 @@ SCENARIO(switch_logs) {
     }
     stats->stopLogging();
     std::printf("descriptors held after the stop: %d\n", openDescriptors() - openBefore);
+    // A log that cannot be opened is refused, and nothing is left open.
+    std::printf("a log in a missing folder: %d\n", stats->startLogging("missing/third.log"));
+    std::printf("descriptors held after the refusal: %d\n", openDescriptors() - openBefore);
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 int zkreport_main(int argc, char** argv); // tools/zkreport.cpp's main, renamed
@@ -28,6 +29,11 @@ void summarise() {
         const char* args[] = {"zkreport", unreadable};
         std::printf("exit %d\n", zkreport_main(2, const_cast<char**>(args)));
     }
+}
+
+void summariseVersioned() {
+    const char* args[] = {"zkreport", "v1.2/run"};
+    std::printf("exit %d\n", zkreport_main(2, const_cast<char**>(args)));
 }
 
 } // namespace
@@ -54,5 +60,16 @@ SCENARIO(summary) {
         };
         run.go();
     }
+    return 0;
+}
+
+// A report without an extension in a folder whose name has a dot: its status
+// file is the report's name and ".sta", in that folder, and zkreport finds it.
+SCENARIO(versioned_folder) {
+    std::filesystem::create_directory("v1.2");
+    std::atexit(summariseVersioned);
+    scenario::Probe run("versioned", "", "v1.2", "run");
+    run.body = [](scenario::Probe& t) { t.assertTrue("passes", "r.cpp", 1, true, nullptr); };
+    run.go();
     return 0;
 }
