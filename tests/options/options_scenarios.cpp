@@ -30,7 +30,10 @@ SCENARIO(copies) {
     assigned = copy;
     delete original;
     std::printf("copy matched %d\n", copy.process_opts("-a --ab -j -z"));
-    std::printf("assigned matched %d\n", assigned.process_opts("--long-form-r -z"));
+    // Registered again under both its forms, an option keeps its record and
+    // takes the new callback.
+    assigned.set_opt(say, const_cast<char*>("registered again"), 'j', "long-form-j");
+    std::printf("assigned matched %d\n", assigned.process_opts("--long-form-r -z --long-form-j"));
     return 0;
 }
 

@@ -87,11 +87,15 @@ const std::pair<const char*, void (*)()> kFaults[] = {
 };
 
 // Passes the fault on to the crash guard after a line that tells whether the
-// reported address lies in the function that faulted.
+// reported address lies in the function that faulted, and for a breakpoint
+// whether it is the breakpoint's own instruction (int3, 0xCC).
 static std::uintptr_t faultingFunction = 0;
 static void checkPc(unsigned long code, const void* pc) {
     const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(pc) - faultingFunction;
     std::fprintf(stderr, "pc %s the faulting function\n", offset < 1024 ? "inside" : "outside");
+    if (code == 0x80000003UL && offset < 1024)
+        std::fprintf(stderr, "pc %s the breakpoint\n",
+                     *static_cast<const unsigned char*>(pc) == 0xCC ? "at" : "past");
     zkqe::reportUnhandledException(code, pc);
 }
 
