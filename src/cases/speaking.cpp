@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What the headers that speak other frameworks' macros need compiled once.
-#include "zktest_gtest.h"
+#include "zktest_cases.h"
 #include "zkqe_test.h"
 #include "internal/zktest_speaking.h"
 
