@@ -22,6 +22,8 @@ SCENARIO(counts) {
     scenario::Probe test("counts", "", ".", "counts.out");
     test.body = [](scenario::Probe& t) {
         std::printf("last failed at the start %d\n", t.lastAssertionFailed());
+        // A thread's first assertion takes the slow path to its count.
+        std::printf("the first pass: %d\n", t.assertTrue("first", "c.cpp", 0, true, "0"));
         t.assertTrue("before the reset", "c.cpp", 0, false, "0");
         t.resetAllAssertionCounts();
         std::printf("reset all: attempts %d, failed %d; limit by default %d\n",
