@@ -108,6 +108,16 @@ SCENARIO(before_go) {
     return 0;
 }
 
+// A new header whose file cannot be opened ends the process, naming it.
+SCENARIO(header_unopenable) {
+    scenario::Probe test("unopenable", "", ".", "run.out");
+    test.go();
+    test.changeOutputFile("missing/second.out");
+    test.printHeaderInfo();
+    std::printf("not reached\n");
+    return 0;
+}
+
 #if !defined(_WIN32)
 // Closes that fail: the descriptor under the report's FILE is closed behind
 // its back, so the FILE's own close fails (every line reached the OS before).
