@@ -108,6 +108,15 @@ SCENARIO(before_go) {
     return 0;
 }
 
+// The stream lets go of the report when the run ends; written to afterwards,
+// it opens the report again and adds to it.
+SCENARIO(stream_after_go) {
+    scenario::Probe test("late", "", ".", "run.out");
+    test.go();
+    test.outStream() << "streamed after go\n";
+    return 0;
+}
+
 // A new header whose file cannot be opened ends the process, naming it.
 SCENARIO(header_unopenable) {
     scenario::Probe test("unopenable", "", ".", "run.out");
