@@ -40,3 +40,6 @@ ZKTEST_CASE("skips", "[skip]") {
 ZKTEST_SUITE("ring") {
     ZKTEST_CASE("starts empty") {}
 }
+
+// Hidden and last: one after every case that runs is told too.
+ZKTEST_CASE("hidden at the end", "[.]") {}
