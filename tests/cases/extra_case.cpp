@@ -2,8 +2,8 @@
 // A second case named like one of cases_suite.cpp: linked with it, the
 // program must refuse to run. By default the name is the first of them in
 // byte order, the pair a search of the sorted names compares first; built
-// with another name, the pair sits among the sorted names, after one that
-// has no namesake. A case between the two keeps them apart in registration
+// with the last name, the pair ends the sorted names, after one that has no
+// namesake. A case between the two keeps them apart in registration
 // order.
 #include <zktest_cases.h>
 
