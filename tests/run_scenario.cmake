@@ -29,7 +29,12 @@ foreach(assignment IN LISTS ENV)
   set(ENV{${CMAKE_MATCH_1}} "${CMAKE_MATCH_2}")
 endforeach()
 string(REPLACE "<work>" "${WORKDIR}" ARGS "${ARGS}")
-execute_process(COMMAND ${LAUNCHER} "${PROGRAM}" "${SCENARIO}" ${ARGS}
+# A scenario of "<none>" starts the program with no words at all.
+set(command ${LAUNCHER} "${PROGRAM}")
+if(NOT SCENARIO STREQUAL "<none>")
+  list(APPEND command "${SCENARIO}")
+endif()
+execute_process(COMMAND ${command} ${ARGS}
   WORKING_DIRECTORY "${WORKDIR}" TIMEOUT 120
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 # qemu reports a signal that ends its guest on the guest's standard error.
