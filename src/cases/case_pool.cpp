@@ -4,8 +4,10 @@
 // A worker's messages (framed as worker_messages.h says): 'S' when it
 // starts a case (the case's place in the run and where its report lines
 // start in the capture file), 'E' with everything the case found, and 'C'
-// from its fault handler with the fault's code, built there by hand.
-// The parent learns of any other end of a worker from the end of its pipe.
+// from its fault handler with the fault's code, built there by hand. A
+// worker that runs each case in a copy of itself sends 'D' when a copy ends
+// before its case does. The parent learns of any other end of a worker from
+// the end of its pipe.
 #include "cases/case_pool.h"
 
 #include "cases/worker_messages.h"
@@ -86,6 +88,9 @@ std::uint64_t sizeOf(const std::string& path) {
 struct WorkerStart {
     CasePoolClient* client;
     std::string capture;
+    // Each case in a copy of this worker, made before the case and ended
+    // after it; the worker itself never runs one, so every copy is fresh.
+    bool copyEachCase;
 };
 
 // The worker's end of the findings pipe, for its fault handler.
@@ -111,6 +116,60 @@ bool readExactly(int fd, void* data, std::size_t size) {
     return true;
 }
 
+struct CaseTask {
+    const WorkerStart* start;
+    CaptureReader* capture;
+    int findings;
+    std::uint32_t position;
+};
+
+// Says the case started, runs it and says what it found. Nonzero when the
+// parent can no longer be told.
+int runTask(void* context) {
+    const CaseTask& task = *static_cast<CaseTask*>(context);
+    // A copy's reader ended where its maker last looked, before the copies
+    // that came since wrote their lines.
+    if (task.start->copyEachCase)
+        task.capture->skipToEnd();
+    const std::uint64_t offset = task.capture->end();
+    std::string started;
+    putNumber(started, task.position);
+    putWide(started, offset);
+    const std::string starting = workerMessage('S', started);
+    if (!platform::writeAll(task.findings, starting.data(), starting.size()))
+        return 1;
+    CaseFinding finding = task.start->client->runInWorker(task.position);
+    std::fflush(nullptr);
+    finding.report = task.capture->readFrom(offset);
+    std::string payload = encodeFinding(task.position, finding);
+    putWide(payload, task.capture->end());
+    const std::string ended = workerMessage('E', payload);
+    return platform::writeAll(task.findings, ended.data(), ended.size()) ? 0 : 1;
+}
+
+// The 'D' message: the copy that ran the case at `position` ended before
+// the case did, and how.
+std::string endedMessage(std::uint32_t position, const platform::WorkerEnd& end) {
+    std::string payload;
+    putNumber(payload, position);
+    putNumber(payload, (end.exited ? 1u : 0u) | (end.aborted ? 2u : 0u));
+    putNumber(payload, static_cast<std::uint32_t>(end.status));
+    putNumber(payload, static_cast<std::uint32_t>(end.fault));
+    putNumber(payload, static_cast<std::uint32_t>(end.signal));
+    return workerMessage('D', payload);
+}
+
+platform::WorkerEnd readEnd(MessageReader& in) {
+    platform::WorkerEnd end;
+    const std::uint32_t how = in.number();
+    end.exited = (how & 1u) != 0;
+    end.aborted = (how & 2u) != 0;
+    end.status = static_cast<int>(in.number());
+    end.fault = in.number();
+    end.signal = static_cast<int>(in.number());
+    return end;
+}
+
 int serveCases(int tasks, int findings, void* context) {
     const WorkerStart& start = *static_cast<WorkerStart*>(context);
     workerFindings = findings;
@@ -120,21 +179,21 @@ int serveCases(int tasks, int findings, void* context) {
     // at the file's size between cases.
     CaptureReader capture(start.capture);
     capture.skipToEnd();
-    std::uint32_t position;
-    while (readExactly(tasks, &position, sizeof position)) {
-        const std::uint64_t offset = capture.end();
-        std::string started;
-        putNumber(started, position);
-        putWide(started, offset);
-        const std::string starting = workerMessage('S', started);
-        if (!platform::writeAll(findings, starting.data(), starting.size()))
+    CaseTask task{&start, &capture, findings, 0};
+    while (readExactly(tasks, &task.position, sizeof task.position)) {
+        if (!start.copyEachCase) {
+            if (runTask(&task) != 0)
+                return 1;
+            continue;
+        }
+        platform::WorkerEnd end;
+        if (!platform::runInCopy(runTask, &task, end))
             return 1;
-        CaseFinding finding = start.client->runInWorker(position);
-        std::fflush(nullptr);
-        finding.report = capture.readFrom(offset);
-        std::string payload = encodeFinding(position, finding);
-        putWide(payload, capture.end());
-        const std::string ended = workerMessage('E', payload);
+        if (end.returned && end.exited && end.status == 0)
+            continue;
+        if (end.returned) // it could not tell the parent
+            return 1;
+        const std::string ended = endedMessage(task.position, end);
         if (!platform::writeAll(findings, ended.data(), ended.size()))
             return 1;
     }
@@ -175,7 +234,7 @@ struct Slot {
     unsigned long fault = 0;
     Clock::time_point started; // of the running case
     std::string inbox;
-    // With --isolate, the worker for the slot's next case, started while
+    // With fresh workers, the worker for the slot's next case, started while
     // this one runs and waiting for its task, with a capture file of its own.
     platform::WorkerProcess spare;
     std::string spareCapture;
@@ -186,12 +245,13 @@ class Pool {
 public:
     Pool(CasePoolClient& client, std::size_t count, const PoolSettings& settings)
         : client_(client), count_(count), settings_(settings),
+          copies_(settings.isolate && platform::processesCanBeCopied()),
+          freshWorkers_(settings.isolate && !copies_),
           slots_(std::min<std::size_t>(std::max(settings.jobs, 1u), kMostWorkers)),
           attempts_(count, 0), pending_(count) {
         leftBehind_.folder = settings_.folder;
         for (std::size_t i = 0; i < slots_.size(); ++i)
-            for (unsigned generation = 0; generation < (settings_.isolate ? 2u : 1u);
-                 ++generation) {
+            for (unsigned generation = 0; generation < (freshWorkers_ ? 2u : 1u); ++generation) {
                 const std::string capture = captureName(i, generation);
                 leftBehind_.files.push_back(capture);
                 // A worker started again by name makes a status file beside it.
@@ -235,7 +295,7 @@ private:
     // next one without a round trip to the parent; near the end, one, so
     // that no case waits behind another while a worker is idle.
     std::size_t depth() const {
-        return !settings_.isolate && workWaiting() >= 2 * slots_.size() ? 2 : 1;
+        return !freshWorkers_ && workWaiting() >= 2 * slots_.size() ? 2 : 1;
     }
 
     // Hands the workers cases, starting workers as needed. False when the
@@ -245,7 +305,7 @@ private:
             Slot& slot = slots_[i];
             if (slot.queued.size() >= depth())
                 continue;
-            if (slot.process.process != 0 && settings_.isolate && slot.ranOne) {
+            if (slot.process.process != 0 && freshWorkers_ && slot.ranOne) {
                 // Its end is nobody's wait: the next worker starts at once.
                 liveWorkers[i].store(0);
                 platform::releaseWorker(slot.process);
@@ -282,7 +342,7 @@ private:
             }
             // The next case's process starts while this one runs, so that a
             // case's end is not followed by a process start.
-            if (settings_.isolate && slot.spare.process == 0 && workWaiting() != 0) {
+            if (freshWorkers_ && slot.spare.process == 0 && workWaiting() != 0) {
                 slot.spareCapture = captureName(i, ++slot.generation);
                 if (startWorkerFor(slot.spare, slot.spareCapture))
                     liveWorkers[kMostWorkers + i].store(slot.spare.process);
@@ -296,13 +356,13 @@ private:
     // has two, its running worker's and its spare's.
     std::string captureName(std::size_t i, unsigned generation) const {
         std::string name = settings_.folder + "/worker-" + std::to_string(i);
-        if (settings_.isolate)
+        if (freshWorkers_)
             name += generation % 2 == 0 ? "a" : "b";
         return name + ".out";
     }
 
     bool startWorkerFor(platform::WorkerProcess& process, const std::string& capture) {
-        WorkerStart context{&client_, capture};
+        WorkerStart context{&client_, capture, copies_};
         std::vector<std::string> relaunch = settings_.relaunch;
         relaunch.push_back("-O");
         relaunch.push_back(capture);
@@ -421,6 +481,18 @@ private:
                     slot.offset = slot.captureEnd;
                     slot.started = Clock::now();
                 }
+            } else if (type == 'D') {
+                const std::size_t position = in.number();
+                const platform::WorkerEnd ended = readEnd(in);
+                if (in.ok && !slot.queued.empty() && position == slot.queued.front()) {
+                    CaseFinding finding;
+                    finding.report = readFrom(slot.capture, slot.offset);
+                    failed(position, finding, slot.started, false, describe(ended, slot.fault));
+                    // The next case's start says where its lines begin.
+                    slot.queued.pop_front();
+                    slot.fault = 0;
+                    slot.started = Clock::now();
+                }
             }
         }
         slot.inbox.erase(0, static_cast<std::size_t>(at - slot.inbox.data()));
@@ -451,13 +523,20 @@ private:
             return;
         const std::size_t position = queued.front();
         redo_.insert(redo_.begin(), queued.begin() + 1, queued.end());
+        failed(position, finding, started, timedOut,
+               timedOut ? "timeout: alarm after " + std::to_string(settings_.timeoutSeconds) + " s"
+                        : describe(end, fault));
+    }
+
+    // The case at `position` ended with its process: failed, with `death`
+    // as its last failure.
+    void failed(std::size_t position, CaseFinding& finding, Clock::time_point started,
+                bool timedOut, std::string death) {
         finding.verdict = CaseFinding::Verdict::failed;
         finding.attempt = attempts_[position];
         finding.result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
         finding.deathKind = timedOut ? FailureKind::timeout : FailureKind::crash;
-        finding.death =
-            timedOut ? "timeout: alarm after " + std::to_string(settings_.timeoutSeconds) + " s"
-                     : describe(end, fault);
+        finding.death = std::move(death);
         pending_[position].reset(new CaseFinding(std::move(finding)));
     }
 
@@ -493,6 +572,10 @@ private:
     CasePoolClient& client_;
     std::size_t count_;
     PoolSettings settings_;
+    // How --isolate is kept: each case in a copy of a worker that runs none,
+    // or, where no process can be copied, each case in a worker of its own.
+    const bool copies_;
+    const bool freshWorkers_;
     std::vector<Slot> slots_;
     std::vector<unsigned> attempts_;
     // What each case found, from its end to its turn in the run's order: a
@@ -517,7 +600,7 @@ bool runInWorkers(CasePoolClient& client, std::size_t count, const PoolSettings&
 }
 
 int serveTasks(CasePoolClient& client, int tasks, int findings, const std::string& capture) {
-    WorkerStart start{&client, capture};
+    WorkerStart start{&client, capture, false};
     return serveCases(tasks, findings, &start);
 }
 

@@ -4,7 +4,9 @@
 // the workers finish in, so the run's report is the same bytes for any
 // number of workers. A worker that crashes, aborts, exits or runs past the
 // timeout is ended and replaced; its case is taken as failed, with the
-// report lines it wrote before.
+// report lines it wrote before. With isolation, where a process can be
+// copied, each case runs in a copy of a worker that runs none, and the
+// copy's end is the case's; elsewhere each case gets a worker of its own.
 //
 // Ownership: the parent alone writes the run's report, its status file and
 // the other outputs; a worker writes its case's report lines into a capture

@@ -57,7 +57,18 @@ struct WorkerEnd {
     bool aborted = false;    // through abort()
     unsigned long fault = 0; // the Windows exception code of a fault, else 0
     int signal = 0;          // another signal that ended it (POSIX), else 0
+    bool returned = false;   // runInCopy: the body returned, the copy did not end in it
 };
+
+// Whether runInCopy can run anything here: where it can, an isolated case
+// runs in a copy of a worker that never ran one, which costs a copy and no
+// program start, and no round trip through the parent.
+bool processesCanBeCopied();
+
+// Runs `body(context)` in a copy of this process and waits for the copy to
+// end; the copy ends with the body's result, without exit handlers, and with
+// this process. False, with nothing run, when no copy could be made.
+bool runInCopy(int (*body)(void*), void* context, WorkerEnd& end);
 
 // Ends the worker (killed first when `kill`), waits for it and closes its
 // pipes.

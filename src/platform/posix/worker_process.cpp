@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // POSIX workers: fork, so a worker starts with the program's cases already
-// registered and costs no program start. The child ends with _exit.
+// registered and costs no program start. An isolated case runs in a fork of
+// its worker, made by the worker, so the parent's copying and waiting is off
+// the path from one case to the next. Every child ends with _exit.
 #include "platform/worker_process.h"
 #include "platform/posix/fault_codes.h"
 
@@ -11,6 +13,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #if defined(__linux__)
 #include <sys/prctl.h>
@@ -44,6 +47,32 @@ void forget(int fd) {
         }
 }
 
+// In a new copy: ended with the process that made it, which may already be
+// gone.
+void endWithMaker(pid_t maker) {
+#if defined(__linux__)
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != maker)
+        ::_exit(1);
+#else
+    (void)maker;
+#endif
+}
+
+WorkerEnd endFrom(int status) {
+    WorkerEnd end;
+    if (WIFEXITED(status)) {
+        end.exited = true;
+        end.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        end.aborted = signal == SIGABRT;
+        end.fault = end.aborted ? 0 : faultCodeFor(signal, 0, false);
+        end.signal = end.aborted || end.fault != 0 ? 0 : signal;
+    }
+    return end;
+}
+
 } // namespace
 
 bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
@@ -64,12 +93,7 @@ bool startWorker(WorkerProcess& worker, WorkerBody body, void* context,
         return false;
     }
     if (pid == 0) {
-#if defined(__linux__)
-        // Ended with its parent, which may already be gone.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(1);
-#endif
+        endWithMaker(parent);
         for (int fd : parentEnds)
             ::close(fd);
         ::close(tasks[1]);
@@ -116,17 +140,45 @@ WorkerEnd endWorker(WorkerProcess& worker, bool kill) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status)) {
-        end.exited = true;
-        end.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        end.aborted = signal == SIGABRT;
-        end.fault = end.aborted ? 0 : faultCodeFor(signal, 0, false);
-        end.signal = end.aborted || end.fault != 0 ? 0 : signal;
-    }
     worker = WorkerProcess();
-    return end;
+    return endFrom(status);
+}
+
+bool processesCanBeCopied() {
+    return true;
+}
+
+bool runInCopy(int (*body)(void*), void* context, WorkerEnd& end) {
+    // Whether the copy's body returned, set by the copy where its maker
+    // reads it: an exit(0) inside the body ends the copy the same way.
+    static volatile std::uint32_t* returned = nullptr;
+    static pid_t mapper = 0;
+    const pid_t self = ::getpid();
+    if (returned == nullptr || mapper != self) {
+        void* page = ::mmap(nullptr, sizeof *returned, PROT_READ | PROT_WRITE,
+                            MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (page == MAP_FAILED)
+            return false;
+        returned = static_cast<volatile std::uint32_t*>(page);
+        mapper = self;
+    }
+    *returned = 0;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        endWithMaker(self);
+        const int result = body(context);
+        *returned = 1;
+        ::_exit(result);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    end = endFrom(status);
+    end.returned = *returned == 1;
+    return true;
 }
 
 namespace {

@@ -163,6 +163,15 @@ WorkerEnd endWorker(WorkerProcess& worker, bool kill) {
     return end;
 }
 
+// No process is copied here: an isolated case gets a worker started again.
+bool processesCanBeCopied() {
+    return false;
+}
+
+bool runInCopy(int (*)(void*), void*, WorkerEnd&) {
+    return false;
+}
+
 namespace {
 std::vector<HANDLE> released;
 } // namespace
