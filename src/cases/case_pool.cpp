@@ -17,6 +17,7 @@
 #include "platform/worker_process.h"
 #include "reports/report_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -51,15 +52,21 @@ public:
             end_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
         }
     }
-    // The text from `offset` to the file's end, which becomes end().
-    std::string readFrom(std::uint64_t offset) {
+    // The text from `offset` to the file's end, which becomes end(); at
+    // most `most` bytes.
+    std::string readFrom(std::uint64_t offset, std::uint64_t most = UINT64_MAX) {
         std::string text;
         if (file_ == nullptr || std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
             return text;
         char buffer[8192];
         std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+        while (most != 0 && (got = std::fread(buffer, 1,
+                                              static_cast<std::size_t>(
+                                                  std::min<std::uint64_t>(sizeof buffer, most)),
+                                              file_)) > 0) {
             text.append(buffer, got);
+            most -= got;
+        }
         const long end = std::ftell(file_);
         end_ = end > 0 ? static_cast<std::uint64_t>(end) : offset;
         return text;
@@ -72,9 +79,10 @@ private:
     std::uint64_t end_ = 0;
 };
 
-std::string readFrom(const std::string& path, std::uint64_t offset) {
+std::string readFrom(const std::string& path, std::uint64_t offset,
+                     std::uint64_t most = UINT64_MAX) {
     CaptureReader reader(path);
-    return reader.readFrom(offset);
+    return reader.readFrom(offset, most);
 }
 
 std::uint64_t sizeOf(const std::string& path) {
@@ -148,14 +156,17 @@ int runTask(void* context) {
 }
 
 // The 'D' message: the copy that ran the case at `position` ended before
-// the case did, and how.
-std::string endedMessage(std::uint32_t position, const platform::WorkerEnd& end) {
+// the case did, and how; then where its lines end in the capture file, which
+// the next case's copy may already be writing on.
+std::string endedMessage(std::uint32_t position, const platform::WorkerEnd& end,
+                         std::uint64_t captureEnd) {
     std::string payload;
     putNumber(payload, position);
     putNumber(payload, (end.exited ? 1u : 0u) | (end.aborted ? 2u : 0u));
     putNumber(payload, static_cast<std::uint32_t>(end.status));
     putNumber(payload, static_cast<std::uint32_t>(end.fault));
     putNumber(payload, static_cast<std::uint32_t>(end.signal));
+    putWide(payload, captureEnd);
     return workerMessage('D', payload);
 }
 
@@ -193,7 +204,8 @@ int serveCases(int tasks, int findings, void* context) {
             continue;
         if (end.returned) // it could not tell the parent
             return 1;
-        const std::string ended = endedMessage(task.position, end);
+        capture.skipToEnd();
+        const std::string ended = endedMessage(task.position, end, capture.end());
         if (!platform::writeAll(findings, ended.data(), ended.size()))
             return 1;
     }
@@ -484,9 +496,11 @@ private:
             } else if (type == 'D') {
                 const std::size_t position = in.number();
                 const platform::WorkerEnd ended = readEnd(in);
+                const std::uint64_t linesEnd = in.wide();
                 if (in.ok && !slot.queued.empty() && position == slot.queued.front()) {
                     CaseFinding finding;
-                    finding.report = readFrom(slot.capture, slot.offset);
+                    finding.report = readFrom(slot.capture, slot.offset,
+                                              linesEnd > slot.offset ? linesEnd - slot.offset : 0);
                     failed(position, finding, slot.started, false, describe(ended, slot.fault));
                     // The next case's start says where its lines begin.
                     slot.queued.pop_front();
