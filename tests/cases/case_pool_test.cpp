@@ -79,4 +79,48 @@ TEST(CasePool, IsolatedCaseThatAbortsKeepsItsOwnLinesOnly) {
     }
 }
 
+// Three cases on two workers, the first slow: the third goes to the worker
+// that is free, not behind the slow one. Each case says whose capture file
+// its worker writes, which names the worker.
+class WhoRanClient : public zkqe::CasePoolClient {
+public:
+    void becomeWorker(const std::string& capture) override { capture_ = capture; }
+    zkqe::CaseFinding runInWorker(std::size_t position) override {
+        if (position == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        zkqe::CaseFinding finding;
+        finding.result.name = capture_;
+        return finding;
+    }
+    bool takeFinding(std::size_t position, zkqe::CaseFinding& finding) override {
+        workers[position] = finding.result.name;
+        return true;
+    }
+    void awaiting(std::size_t) override {}
+
+    std::vector<std::string> workers = std::vector<std::string>(3);
+
+private:
+    std::string capture_;
+};
+
+TEST(CasePool, NoCaseWaitsBehindASlowOneWhileAWorkerIsFree) {
+    if (!zkqe::platform::processesCanBeCopied())
+        GTEST_SKIP() << "workers here are the program started again";
+    const std::filesystem::path folder = std::filesystem::current_path() / "free";
+    std::filesystem::create_directories(folder);
+    for (const bool isolate : {false, true}) {
+        SCOPED_TRACE(isolate ? "isolated" : "shared");
+        zkqe::PoolSettings settings;
+        settings.jobs = 2;
+        settings.isolate = isolate;
+        settings.folder = folder.string();
+        WhoRanClient client;
+        ASSERT_TRUE(zkqe::runInWorkers(client, 3, settings));
+        EXPECT_NE(client.workers[0], client.workers[1]);
+        EXPECT_NE(client.workers[0], client.workers[2]);
+    }
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
