@@ -135,10 +135,6 @@ struct CaseTask {
 // parent can no longer be told.
 int runTask(void* context) {
     const CaseTask& task = *static_cast<CaseTask*>(context);
-    // A copy's reader ended where its maker last looked, before the copies
-    // that came since wrote their lines.
-    if (task.start->copyEachCase)
-        task.capture->skipToEnd();
     const std::uint64_t offset = task.capture->end();
     std::string started;
     putNumber(started, task.position);
@@ -197,6 +193,8 @@ int serveCases(int tasks, int findings, void* context) {
                 return 1;
             continue;
         }
+        // The copies before this one wrote on since the reader last looked.
+        capture.skipToEnd();
         platform::WorkerEnd end;
         if (!platform::runInCopy(runTask, &task, end))
             return 1;

@@ -17,6 +17,22 @@
 
 namespace {
 
+// Runs `count` cases of `client` on two workers, their capture files in a
+// folder of the working directory. Where a worker is the program started
+// again, the client here could not be.
+void runOnTwo(zkqe::CasePoolClient& client, std::size_t count, bool isolate) {
+    if (!zkqe::platform::processesCanBeCopied())
+        GTEST_SKIP() << "workers here are the program started again";
+    const std::filesystem::path folder = std::filesystem::current_path() / "pool";
+    std::filesystem::create_directories(folder);
+    zkqe::PoolSettings settings;
+    settings.jobs = 2;
+    settings.isolate = isolate;
+    settings.folder = folder.string();
+    ASSERT_TRUE(zkqe::runInWorkers(client, count, settings));
+    std::filesystem::remove_all(folder);
+}
+
 constexpr std::size_t kCases = 8;
 constexpr std::size_t kAborts = 3;
 
@@ -58,20 +74,11 @@ private:
     std::FILE* capture_ = nullptr;
 };
 
-// Where a worker is the program started again, the client here could not be.
 TEST(CasePool, IsolatedCaseThatAbortsKeepsItsOwnLinesOnly) {
-    if (!zkqe::platform::processesCanBeCopied())
-        GTEST_SKIP() << "workers here are the program started again";
-    const std::filesystem::path folder = std::filesystem::current_path() / "pool";
-    std::filesystem::create_directories(folder);
-    zkqe::PoolSettings settings;
-    settings.jobs = 2;
-    settings.isolate = true;
-    settings.folder = folder.string();
     LineClient client;
-    ASSERT_TRUE(zkqe::runInWorkers(client, kCases, settings));
-    std::filesystem::remove_all(folder);
-
+    runOnTwo(client, kCases, true);
+    if (IsSkipped() || HasFatalFailure())
+        return;
     for (std::size_t i = 0; i < kCases; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(client.reports[i], "lines of case " + std::to_string(i) + "\n");
@@ -105,22 +112,15 @@ private:
 };
 
 TEST(CasePool, NoCaseWaitsBehindASlowOneWhileAWorkerIsFree) {
-    if (!zkqe::platform::processesCanBeCopied())
-        GTEST_SKIP() << "workers here are the program started again";
-    const std::filesystem::path folder = std::filesystem::current_path() / "free";
-    std::filesystem::create_directories(folder);
     for (const bool isolate : {false, true}) {
         SCOPED_TRACE(isolate ? "isolated" : "shared");
-        zkqe::PoolSettings settings;
-        settings.jobs = 2;
-        settings.isolate = isolate;
-        settings.folder = folder.string();
         WhoRanClient client;
-        ASSERT_TRUE(zkqe::runInWorkers(client, 3, settings));
+        runOnTwo(client, 3, isolate);
+        if (IsSkipped() || HasFatalFailure())
+            return;
         EXPECT_NE(client.workers[0], client.workers[1]);
         EXPECT_NE(client.workers[0], client.workers[2]);
     }
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace
